@@ -1,0 +1,474 @@
+// The engine's printf-style formatter over UTF-16, and the two text splitters.
+// Integers and texts are formatted here; floating-point digits come from the C library's
+// snprintf (a C99-conforming one on every platform), padded here, so output is the same
+// everywhere.
+#include "Common/StringFormatter.h"
+
+#include <cstdio>
+
+#include "Common/Log.h"
+
+namespace Volux {
+
+namespace {
+
+// Writes characters into a bounded buffer; whatever does not fit is dropped.
+struct Output {
+    char16_t* buffer;
+    int capacity;  // characters including the terminator
+    int written;
+
+    void Put(char16_t c) {
+        if (written < capacity - 1)
+            buffer[written] = c;
+        written++;
+    }
+    void Repeat(char16_t c, int count) {
+        for (int i = 0; i < count; i++)
+            Put(c);
+    }
+    bool Full() const { return written >= capacity - 1; }
+};
+
+struct Spec {
+    bool left = false;
+    bool plus = false;
+    bool space = false;
+    bool alternate = false;
+    bool zero = false;
+    int width = 0;
+    int precision = -1;
+    enum Length { _NONE, _HH, _H, _L, _LL, _Z, _J, _T, _LONG_DOUBLE } length = _NONE;
+};
+
+void PutPadded(Output& out, const Spec& spec, const char16_t* prefix, int prefixLength, const char16_t* body,
+               int bodyLength, int zeros) {
+    int total = prefixLength + zeros + bodyLength;
+    int pad = spec.width > total ? spec.width - total : 0;
+    if (!spec.left && !(spec.zero && spec.precision < 0))
+        out.Repeat(u' ', pad);
+    for (int i = 0; i < prefixLength; i++)
+        out.Put(prefix[i]);
+    if (!spec.left && spec.zero && spec.precision < 0)
+        out.Repeat(u'0', pad);
+    out.Repeat(u'0', zeros);
+    for (int i = 0; i < bodyLength; i++)
+        out.Put(body[i]);
+    if (spec.left)
+        out.Repeat(u' ', pad);
+}
+
+void PutInteger(Output& out, const Spec& spec, unsigned long long magnitude, bool negative, char16_t conversion) {
+    char16_t digits[32];
+    int count = 0;
+    unsigned base = conversion == u'o' ? 8 : (conversion == u'x' || conversion == u'X' || conversion == u'p') ? 16 : 10;
+    const char* alphabet = conversion == u'x' ? "0123456789abcdef" : "0123456789ABCDEF";
+    while (magnitude != 0) {
+        digits[count++] = char16_t(alphabet[magnitude % base]);
+        magnitude /= base;
+    }
+    char16_t body[32];
+    for (int i = 0; i < count; i++)
+        body[i] = digits[count - 1 - i];
+    int precision = spec.precision < 0 ? 1 : spec.precision;
+    int zeros = precision > count ? precision - count : 0;
+
+    char16_t prefix[3];
+    int prefixLength = 0;
+    if (conversion == u'd' || conversion == u'i') {
+        if (negative)
+            prefix[prefixLength++] = u'-';
+        else if (spec.plus)
+            prefix[prefixLength++] = u'+';
+        else if (spec.space)
+            prefix[prefixLength++] = u' ';
+    } else if (spec.alternate) {
+        if (base == 16 && count > 0) {
+            prefix[prefixLength++] = u'0';
+            prefix[prefixLength++] = conversion;
+        } else if (base == 8 && zeros == 0 && (count == 0 || body[0] != u'0')) {
+            zeros = 1;
+        }
+    }
+    PutPadded(out, spec, prefix, prefixLength, body, count, zeros);
+}
+
+// Decodes one UTF-8 sequence of an 8-bit text as the engine's decoder does; returns the bytes
+// consumed and the character (0 when the bytes produce nothing).
+int DecodeUtf8(const unsigned char* at, char16_t& c) {
+    unsigned char b0 = at[0];
+    if (b0 < 0x80) {
+        c = b0;
+        return 1;
+    }
+    if ((b0 & 0xE0) == 0xC0 && at[1] != 0) {
+        c = char16_t((b0 & 0x1F) << 6 | (at[1] & 0x3F));
+        return 2;
+    }
+    if ((b0 & 0xF0) == 0xE0 && at[1] != 0 && at[2] != 0) {
+        c = char16_t((b0 & 0x0F) << 12 | (at[1] & 0x3F) << 6 | (at[2] & 0x3F));
+        return 3;
+    }
+    c = 0;
+    return 1;
+}
+
+void PutText16(Output& out, const Spec& spec, const char16_t* text) {
+    if (text == nullptr)
+        text = u"(null)";
+    int length = 0;
+    while (text[length] != 0 && (spec.precision < 0 || length < spec.precision))
+        length++;
+    Spec plain = spec;
+    plain.zero = false;
+    PutPadded(out, plain, nullptr, 0, text, length, 0);
+}
+
+void PutText8(Output& out, const Spec& spec, const char* text) {
+    if (text == nullptr)
+        text = "(null)";
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+    // First pass counts the characters so the padding is known.
+    int length = 0;
+    for (const unsigned char* at = bytes; *at != 0 && (spec.precision < 0 || length < spec.precision);) {
+        char16_t c;
+        at += DecodeUtf8(at, c);
+        if (c != 0)
+            length++;
+    }
+    int pad = spec.width > length ? spec.width - length : 0;
+    if (!spec.left)
+        out.Repeat(u' ', pad);
+    int produced = 0;
+    for (const unsigned char* at = bytes; *at != 0 && produced < length;) {
+        char16_t c;
+        at += DecodeUtf8(at, c);
+        if (c != 0) {
+            out.Put(c);
+            produced++;
+        }
+    }
+    if (spec.left)
+        out.Repeat(u' ', pad);
+}
+
+void PutFloat(Output& out, const Spec& spec, long double value, bool isLong, char16_t conversion) {
+    // Width is applied here; precision is bounded so the digits always fit the stack buffer.
+    char format[16];
+    int f = 0;
+    format[f++] = '%';
+    if (spec.plus)
+        format[f++] = '+';
+    if (spec.space)
+        format[f++] = ' ';
+    if (spec.alternate)
+        format[f++] = '#';
+    int precision = spec.precision > 100 ? 100 : spec.precision;
+    if (precision >= 0) {
+        format[f++] = '.';
+        f += snprintf(format + f, sizeof(format) - size_t(f), "%d", precision);
+    }
+    if (isLong)
+        format[f++] = 'L';
+    format[f++] = char(conversion);
+    format[f] = 0;
+    char digits[512];
+    int count = isLong ? snprintf(digits, sizeof(digits), format, value)
+                       : snprintf(digits, sizeof(digits), format, double(value));
+    if (count < 0)
+        count = 0;
+    if (count > int(sizeof(digits)) - 1)
+        count = int(sizeof(digits)) - 1;
+    char16_t body[512];
+    for (int i = 0; i < count; i++)
+        body[i] = char16_t(static_cast<unsigned char>(digits[i]));
+    int signLength = (count > 0 && (body[0] == u'-' || body[0] == u'+' || body[0] == u' ')) ? 1 : 0;
+    bool finite = count > signLength && body[signLength] >= u'0' && body[signLength] <= u'9';
+    Spec padding = spec;
+    padding.precision = -1;  // zero padding applies to numbers, not to inf and nan
+    if (!finite)
+        padding.zero = false;
+    PutPadded(out, padding, body, signLength, body + signLength, count - signLength, 0);
+}
+
+} // namespace
+
+int FormatInto(char16_t* buffer, int length, const char16_t* format, va_list arguments) {
+    Output out{buffer, length, 0};
+    const char16_t* at = format;
+    while (*at != 0) {
+        if (*at != u'%') {
+            out.Put(*at++);
+            continue;
+        }
+        const char16_t* start = at++;
+        Spec spec;
+        for (;; at++) {
+            if (*at == u'-')
+                spec.left = true;
+            else if (*at == u'+')
+                spec.plus = true;
+            else if (*at == u' ')
+                spec.space = true;
+            else if (*at == u'#')
+                spec.alternate = true;
+            else if (*at == u'0')
+                spec.zero = true;
+            else
+                break;
+        }
+        if (*at == u'*') {
+            spec.width = va_arg(arguments, int);
+            if (spec.width < 0) {
+                spec.left = true;
+                spec.width = spec.width == -2147483647 - 1 ? 0 : -spec.width;
+            }
+            at++;
+        } else {
+            while (*at >= u'0' && *at <= u'9') {
+                if (spec.width < 100000)
+                    spec.width = spec.width * 10 + (*at - u'0');
+                at++;
+            }
+        }
+        if (*at == u'.') {
+            at++;
+            spec.precision = 0;
+            if (*at == u'*') {
+                spec.precision = va_arg(arguments, int);
+                if (spec.precision < 0)
+                    spec.precision = -1;
+                at++;
+            } else {
+                while (*at >= u'0' && *at <= u'9') {
+                    if (spec.precision < 100000)
+                        spec.precision = spec.precision * 10 + (*at - u'0');
+                    at++;
+                }
+            }
+        }
+        switch (*at) {
+        case u'h':
+            at++;
+            spec.length = Spec::_H;
+            if (*at == u'h') {
+                at++;
+                spec.length = Spec::_HH;
+            }
+            break;
+        case u'l':
+            at++;
+            spec.length = Spec::_L;
+            if (*at == u'l') {
+                at++;
+                spec.length = Spec::_LL;
+            }
+            break;
+        case u'z': at++; spec.length = Spec::_Z; break;
+        case u'j': at++; spec.length = Spec::_J; break;
+        case u't': at++; spec.length = Spec::_T; break;
+        case u'L': at++; spec.length = Spec::_LONG_DOUBLE; break;
+        default: break;
+        }
+        char16_t conversion = *at;
+        if (conversion == 0) {
+            // A lone '%' at the end is printed as it stands.
+            for (const char16_t* c = start; c < at; c++)
+                out.Put(*c);
+            break;
+        }
+        at++;
+        switch (conversion) {
+        case u'd':
+        case u'i': {
+            long long value;
+            switch (spec.length) {
+            case Spec::_HH: value = (signed char)va_arg(arguments, int); break;
+            case Spec::_H: value = (short)va_arg(arguments, int); break;
+            case Spec::_L: value = va_arg(arguments, long); break;
+            case Spec::_LL: value = va_arg(arguments, long long); break;
+            case Spec::_Z:
+            case Spec::_T: value = va_arg(arguments, ptrdiff_t); break;
+            case Spec::_J: value = va_arg(arguments, intmax_t); break;
+            default: value = va_arg(arguments, int); break;
+            }
+            unsigned long long magnitude = value < 0 ? 0ULL - (unsigned long long)value : (unsigned long long)value;
+            PutInteger(out, spec, magnitude, value < 0, conversion);
+            break;
+        }
+        case u'u':
+        case u'x':
+        case u'X':
+        case u'o': {
+            unsigned long long value;
+            switch (spec.length) {
+            case Spec::_HH: value = (unsigned char)va_arg(arguments, unsigned); break;
+            case Spec::_H: value = (unsigned short)va_arg(arguments, unsigned); break;
+            case Spec::_L: value = va_arg(arguments, unsigned long); break;
+            case Spec::_LL: value = va_arg(arguments, unsigned long long); break;
+            case Spec::_Z:
+            case Spec::_T: value = va_arg(arguments, size_t); break;
+            case Spec::_J: value = va_arg(arguments, uintmax_t); break;
+            default: value = va_arg(arguments, unsigned); break;
+            }
+            PutInteger(out, spec, value, false, conversion);
+            break;
+        }
+        case u'p': {
+            // Upper-case hex of the pointer's full width on every platform.
+            uintptr_t value = reinterpret_cast<uintptr_t>(va_arg(arguments, void*));
+            Spec pointer = spec;
+            pointer.precision = int(sizeof(void*) * 2);
+            pointer.alternate = false;
+            PutInteger(out, pointer, value, false, u'X');
+            break;
+        }
+        case u'c':
+        case u'C': {
+            char16_t c = char16_t(va_arg(arguments, int));
+            Spec plain = spec;
+            plain.zero = false;
+            PutPadded(out, plain, nullptr, 0, &c, 1, 0);
+            break;
+        }
+        case u's':
+            if (spec.length == Spec::_L)
+                PutText16(out, spec, va_arg(arguments, const char16_t*));
+            else
+                PutText8(out, spec, va_arg(arguments, const char*));
+            break;
+        case u'S':
+            PutText16(out, spec, va_arg(arguments, const char16_t*));
+            break;
+        case u'f':
+        case u'F':
+        case u'e':
+        case u'E':
+        case u'g':
+        case u'G':
+        case u'a':
+        case u'A':
+            if (spec.length == Spec::_LONG_DOUBLE)
+                PutFloat(out, spec, va_arg(arguments, long double), true, conversion);
+            else
+                PutFloat(out, spec, va_arg(arguments, double), false, conversion);
+            break;
+        case u'n':
+            // Writing through an argument is never done; the pointer is only consumed.
+            (void)va_arg(arguments, void*);
+            break;
+        case u'%':
+            out.Put(u'%');
+            break;
+        default:
+            for (const char16_t* c = start; c < at; c++)
+                out.Put(*c);
+            break;
+        }
+        if (out.Full())
+            break;
+    }
+    int end = out.written < length - 1 ? out.written : length - 1;
+    if (length > 0)
+        buffer[end] = 0;
+    return end;
+}
+
+WStringPtr FormatBufferV(char16_t* buffer, int length, const char16_t* format, va_list arguments) {
+    if (!VOLUX_CHECK(u"Common/StringFormatter",
+                     buffer != _null && length != 0 && format != _null && arguments != _null))
+        return WStringPtr(buffer != nullptr && length > 0 ? (buffer[0] = 0, buffer) : nullptr);
+    FormatInto(buffer, length, format, arguments);
+    buffer[length - 1] = 0;
+    return WStringPtr(buffer);
+}
+
+WStringPtr FormatBuffer(char16_t* buffer, int length, const char16_t* format, ...) {
+    if (!VOLUX_CHECK(u"Common/StringFormatter", buffer != _null && length != 0 && format != _null))
+        return WStringPtr(buffer != nullptr && length > 0 ? (buffer[0] = 0, buffer) : nullptr);
+    va_list arguments;
+    va_start(arguments, format);
+    FormatInto(buffer, length, format, arguments);
+    va_end(arguments);
+    buffer[length - 1] = 0;
+    return WStringPtr(buffer);
+}
+
+WString Format(const char16_t* format, ...) {
+    if (!VOLUX_CHECK(u"Common/StringFormatter", format != _null))
+        return WString();
+    char16_t buffer[_FORMAT_BUFFER_CHARS];
+    va_list arguments;
+    va_start(arguments, format);
+    int count = FormatInto(buffer, _FORMAT_BUFFER_CHARS, format, arguments);
+    va_end(arguments);
+    return WString(buffer, count);
+}
+
+void SplitWords(const char16_t* text, Array<WString>& words) {
+    text = NonNull(text);
+    WString word;
+    bool quoted = false;
+    for (; *text != 0; text++) {
+        char16_t c = *text;
+        if (c == u'"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == u' ' || c == u'\t')) {
+            if (!word.IsEmpty()) {
+                words.Append(word);
+                word.Assign(nullptr, 0);
+            }
+        } else {
+            word.AppendChar(c);
+        }
+    }
+    if (!word.IsEmpty())
+        words.Append(word);
+}
+
+namespace {
+// Lets the empty-set check read as its report text: "division != L\"\"".
+struct SeparatorSet {
+    const char16_t* text;
+    bool operator!=(const wchar_t*) const { return text[0] != 0; }
+};
+} // namespace
+
+void Split(const char16_t* text, Array<WString>& words, const char16_t* separators, const char16_t* trimSet) {
+    text = NonNull(text);
+    separators = NonNull(separators);
+    trimSet = NonNull(trimSet);
+    SeparatorSet division{separators};
+    if (!VOLUX_CHECK(u"Common/StringFormatter", division != L""))
+        return;
+    int start = -1;
+    for (int i = 0;; i++) {
+        char16_t c = text[i];
+        bool isSeparator = c != 0 && Text::FindChar(separators, c) >= 0;
+        if (c == 0) {
+            if (start < 0) {
+                words.Append(WString());
+            } else {
+                WString field(text + start, i - start);
+                field.Trim(trimSet);
+                if (!field.IsEmpty())
+                    words.Append(std::move(field));
+            }
+            return;
+        }
+        if (isSeparator) {
+            if (start < 0) {
+                words.Append(WString());
+            } else {
+                WString field(text + start, i - start);
+                field.Trim(trimSet);
+                words.Append(std::move(field));
+                start = -1;
+            }
+        } else if (start < 0) {
+            start = i;
+        }
+    }
+}
+
+} // namespace Volux
