@@ -1,9 +1,11 @@
 // The engine's printf-style formatter over UTF-16, and the two text splitters.
-// Integers and texts are formatted here; floating-point digits come from the C library's
-// snprintf (a C99-conforming one on every platform), padded here, so output is the same
-// everywhere.
+// Integers and texts are formatted here; floating-point digits come from std::to_chars, which
+// rounds exactly as printf does, or for the '#' flag and %a from a C99-conforming snprintf on
+// every platform, padded here, so output is the same everywhere.
 #include "Common/StringFormatter.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "Common/Log.h"
@@ -152,34 +154,50 @@ void PutText8(Output& out, const Spec& spec, const char* text) {
         out.Repeat(u' ', pad);
 }
 
+// The longest exact expansion of a double has 1074 digits after the point and 309 before, so
+// with this precision bound every conversion fits the buffer.
+constexpr int _MAX_FLOAT_PRECISION = 1100;
+constexpr int _FLOAT_CHARS = 1536;
+
+int FloatWithCLibrary(char* digits, int size, const Spec& spec, long double value, bool isLong, char16_t conversion);
+
+// Digits of f, e and g through to_chars; 0 when it cannot do the conversion.
+int FloatDigits(char* digits, int size, const Spec& spec, double value, char16_t conversion) {
+    std::chars_format style;
+    switch (conversion) {
+    case u'f': case u'F': style = std::chars_format::fixed; break;
+    case u'e': case u'E': style = std::chars_format::scientific; break;
+    case u'g': case u'G': style = std::chars_format::general; break;
+    default: return 0;
+    }
+    int precision = spec.precision < 0 ? 6 : spec.precision > _MAX_FLOAT_PRECISION ? _MAX_FLOAT_PRECISION : spec.precision;
+    if (precision == 0 && style == std::chars_format::general)
+        precision = 1;
+    char* at = digits;
+    if (!std::signbit(value)) {
+        if (spec.plus)
+            *at++ = '+';
+        else if (spec.space)
+            *at++ = ' ';
+    }
+    std::to_chars_result result = std::to_chars(at, digits + size, value, style, precision);
+    if (result.ec != std::errc())
+        return 0;
+    int count = int(result.ptr - digits);
+    if (conversion == u'F' || conversion == u'E' || conversion == u'G')
+        for (int i = 0; i < count; i++)
+            if (digits[i] >= 'a' && digits[i] <= 'z')
+                digits[i] = char(digits[i] - 32);
+    return count;
+}
+
 void PutFloat(Output& out, const Spec& spec, long double value, bool isLong, char16_t conversion) {
     // Width is applied here; precision is bounded so the digits always fit the stack buffer.
-    char format[16];
-    int f = 0;
-    format[f++] = '%';
-    if (spec.plus)
-        format[f++] = '+';
-    if (spec.space)
-        format[f++] = ' ';
-    if (spec.alternate)
-        format[f++] = '#';
-    int precision = spec.precision > 100 ? 100 : spec.precision;
-    if (precision >= 0) {
-        format[f++] = '.';
-        f += snprintf(format + f, sizeof(format) - size_t(f), "%d", precision);
-    }
-    if (isLong)
-        format[f++] = 'L';
-    format[f++] = char(conversion);
-    format[f] = 0;
-    char digits[512];
-    int count = isLong ? snprintf(digits, sizeof(digits), format, value)
-                       : snprintf(digits, sizeof(digits), format, double(value));
-    if (count < 0)
-        count = 0;
-    if (count > int(sizeof(digits)) - 1)
-        count = int(sizeof(digits)) - 1;
-    char16_t body[512];
+    char digits[_FLOAT_CHARS];
+    int count = (!isLong && !spec.alternate) ? FloatDigits(digits, sizeof(digits), spec, double(value), conversion) : 0;
+    if (count == 0)
+        count = FloatWithCLibrary(digits, sizeof(digits), spec, value, isLong, conversion);
+    char16_t body[_FLOAT_CHARS];
     for (int i = 0; i < count; i++)
         body[i] = char16_t(static_cast<unsigned char>(digits[i]));
     int signLength = (count > 0 && (body[0] == u'-' || body[0] == u'+' || body[0] == u' ')) ? 1 : 0;
@@ -189,6 +207,31 @@ void PutFloat(Output& out, const Spec& spec, long double value, bool isLong, cha
     if (!finite)
         padding.zero = false;
     PutPadded(out, padding, body, signLength, body + signLength, count - signLength, 0);
+}
+
+int FloatWithCLibrary(char* digits, int size, const Spec& spec, long double value, bool isLong, char16_t conversion) {
+    char format[16];
+    int f = 0;
+    format[f++] = '%';
+    if (spec.plus)
+        format[f++] = '+';
+    if (spec.space)
+        format[f++] = ' ';
+    if (spec.alternate)
+        format[f++] = '#';
+    int precision = spec.precision > _MAX_FLOAT_PRECISION ? _MAX_FLOAT_PRECISION : spec.precision;
+    if (precision >= 0) {
+        format[f++] = '.';
+        f += snprintf(format + f, sizeof(format) - size_t(f), "%d", precision);
+    }
+    if (isLong)
+        format[f++] = 'L';
+    format[f++] = char(conversion);
+    format[f] = 0;
+    int count = isLong ? snprintf(digits, size_t(size), format, value) : snprintf(digits, size_t(size), format, double(value));
+    if (count < 0)
+        count = 0;
+    return count > size - 1 ? size - 1 : count;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <cwchar>
 #include <string>
 
@@ -51,7 +52,9 @@ TEST(Format, FloatsMatchTheCLibrary) {
     SAME_AS_SWPRINTF("%g %g %g %G %.3g", 0.0001, 1e-5, 123456789.0, 1e20, 3.14159);
     SAME_AS_SWPRINTF("%#g %#.0f %.0f %.0f", 1.0, 2.0, 0.5, 1.5);
     SAME_AS_SWPRINTF("%.10f %.15g", 1.0 / 3.0, 0.1);
-    SAME_AS_SWPRINTF("%8.2e|%-12g|", -1.5, 2.25);
+    SAME_AS_SWPRINTF("%8.2e|%-12g|%.0e|%.0g|%g", -1.5, 2.25, 15.5, 0.0, 100000.0);
+    SAME_AS_SWPRINTF("%f|%F|%e|%G|%08.2f|%+f|%f", HUGE_VAL, -HUGE_VAL, HUGE_VAL, HUGE_VAL, -HUGE_VAL, HUGE_VAL, NAN);
+    SAME_AS_SWPRINTF("%.3f|%.150f", 1e300, 0.5);
 }
 
 TEST(Format, TextsMatchTheCLibrary) {
