@@ -8,9 +8,9 @@ export DEBIAN_FRONTEND=noninteractive
 
 packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
-  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win32 gcc-mingw-w64-x86-64-win32
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 xvfb xauth x11-apps imagemagick
+  wine64 xvfb xauth x11-apps x11-utils imagemagick
   fonts-dejavu-core fonts-liberation fonts-wqy-microhei
   googletest libbenchmark-dev
   zlib1g-dev libz-mingw-w64-dev lzma-dev liblzma-dev

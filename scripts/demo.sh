@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Builds the launcher, runs it under wine64 on a virtual X display until its game frame is up,
+# keeps a screenshot and the launcher's log files in out/, then closes it the way a user would.
+# Usage: scripts/demo.sh [--win32]    --win32 also builds the i686 program (built only, not run).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+out="$root/out"
+with_win32=0
+for arg in "$@"; do
+  case "$arg" in
+    --win32) with_win32=1 ;;
+    *) echo "usage: $0 [--win32]" >&2; exit 2 ;;
+  esac
+done
+
+build() {  # folder toolchain
+  if [ ! -f "$1/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" >/dev/null
+  fi
+  cmake --build "$1" --target microclient
+}
+
+bash "$root/scripts/setup.sh"
+
+echo "[demo] building win64"
+build "$root/build/win64" mingw-x86_64.cmake
+if [ "$with_win32" = 1 ]; then
+  echo "[demo] building win32"
+  build "$root/build/win32" mingw-i686.cmake
+fi
+exe="$root/build/win64/launcher/microclient.exe"
+mkdir -p "$out"
+
+# A prefix of the demo's own: the mc.cfg written below must not switch on logging for the tests,
+# which use the build's prefix.
+export WINEPREFIX="$root/build/win64/demo-wineprefix"
+wineserver=/usr/lib/wine/wineserver
+
+display=""
+for n in $(seq 90 250); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "[demo] no free X display number" >&2; exit 1; }
+
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  "$wineserver" -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 50); do
+  [ -e "/tmp/.X11-unix/X$display" ] && break
+  sleep 0.1
+done
+export DISPLAY=":$display"
+echo "[demo] virtual display $DISPLAY"
+
+# The first run makes the prefix, which is what creates the user's profile folder.
+"$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+profile=""
+for d in "$WINEPREFIX"/drive_c/users/*/; do
+  name="$(basename "$d")"
+  [ "$name" = Public ] || profile="${d%/}"
+done
+[ -n "$profile" ] || { echo "[demo] no user profile in $WINEPREFIX" >&2; exit 1; }
+
+# "mclog" in <profile>\volux\mc.cfg makes the launcher write its log files into that folder.
+data="$profile/volux"
+mkdir -p "$data"
+printf 'mclog\r\n' > "$data/mc.cfg"
+find "$data" -maxdepth 1 -name '*.log' -delete
+
+"$root/scripts/wine-run.sh" "$exe" >"$out/wine-output.txt" 2>&1 &
+app_pid=$!
+
+# The game frame is the program's only top-level window: 800 x 600 at (0, 0).
+up=0
+for _ in $(seq 1 120); do
+  if xwininfo -root -tree 2>/dev/null | grep -q ' 800x600+0+0 '; then up=1; break; fi
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.5
+done
+if [ "$up" != 1 ]; then
+  echo "[demo] the game frame did not appear; wine output in $out/wine-output.txt" >&2
+  exit 1
+fi
+sleep 1  # let it paint
+import -window root "$out/microclient.png"
+echo "[demo] game frame is up; screenshot: $out/microclient.png"
+
+# Without /f, taskkill sends WM_CLOSE, so the launcher shuts down in order and closes its logs.
+"$root/scripts/wine-run.sh" taskkill /im microclient.exe >/dev/null 2>&1 || true
+for _ in $(seq 1 40); do
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.25
+done
+if kill -0 "$app_pid" 2>/dev/null; then
+  echo "[demo] the program did not end after WM_CLOSE; stopping wine" >&2
+else
+  wait "$app_pid" || true
+fi
+app_pid=""
+
+# Log files are UTF-16LE with a byte-order mark and CRLF line ends.
+found=0
+for kind in Trace Error; do
+  log="$(find "$data" -maxdepth 1 -name "*-\[$kind\].log" | head -n 1)"
+  [ -n "$log" ] || continue
+  target="$out/microclient-$(echo "$kind" | tr 'A-Z' 'a-z').log"
+  iconv -f UTF-16 -t UTF-8 "$log" | sed 's/\r$//' > "$target"
+  echo "[demo] $kind log: $target"
+  found=1
+done
+if [ "$found" = 0 ]; then
+  echo "[demo] no log files in $data" >&2
+  exit 1
+fi
+echo "[demo] ---- trace log ----"
+cat "$out/microclient-trace.log"
