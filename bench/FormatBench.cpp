@@ -1,5 +1,5 @@
 // The engine's formatter against the C library's swprintf on the same formats, and the
-// three name hashes. scripts/bench.sh prints the ratios.
+// three name hashes (reference: swprintf).
 #include <benchmark/benchmark.h>
 
 #include <cwchar>
@@ -16,7 +16,7 @@ const char16_t _NAME16[] = u"textures\\characters\\hero_armour_03.dds";
 const wchar_t _NAME32[] = L"textures\\characters\\hero_armour_03.dds";
 
 // Typical log lines: integers, hex, a text argument and a float.
-void EngineLogLine(benchmark::State& state) {
+void FormatLogLine_Engine(benchmark::State& state) {
     char16_t buffer[_CHARS];
     int i = 0;
     for (auto _ : state) {
@@ -26,7 +26,7 @@ void EngineLogLine(benchmark::State& state) {
         i++;
     }
 }
-void LibcLogLine(benchmark::State& state) {
+void FormatLogLine_Reference(benchmark::State& state) {
     wchar_t buffer[_CHARS];
     int i = 0;
     for (auto _ : state) {
@@ -37,7 +37,7 @@ void LibcLogLine(benchmark::State& state) {
     }
 }
 
-void EngineIntegers(benchmark::State& state) {
+void FormatIntegers_Engine(benchmark::State& state) {
     char16_t buffer[_CHARS];
     int i = 0;
     for (auto _ : state) {
@@ -47,7 +47,7 @@ void EngineIntegers(benchmark::State& state) {
         i++;
     }
 }
-void LibcIntegers(benchmark::State& state) {
+void FormatIntegers_Reference(benchmark::State& state) {
     wchar_t buffer[_CHARS];
     int i = 0;
     for (auto _ : state) {
@@ -58,14 +58,14 @@ void LibcIntegers(benchmark::State& state) {
     }
 }
 
-void EngineTexts(benchmark::State& state) {
+void FormatTexts_Engine(benchmark::State& state) {
     char16_t buffer[_CHARS];
     for (auto _ : state) {
         FormatBuffer(buffer, _CHARS, u"%ls\\%ls-%ls%ls[Trace].log", _NAME16, u"program", u"mc1234", u"-");
         benchmark::DoNotOptimize(buffer);
     }
 }
-void LibcTexts(benchmark::State& state) {
+void FormatTexts_Reference(benchmark::State& state) {
     wchar_t buffer[_CHARS];
     for (auto _ : state) {
         swprintf(buffer, _CHARS, L"%ls\\%ls-%ls%ls[Trace].log", _NAME32, L"program", L"mc1234", L"-");
@@ -73,7 +73,7 @@ void LibcTexts(benchmark::State& state) {
     }
 }
 
-void EngineFloats(benchmark::State& state) {
+void FormatFloats_Engine(benchmark::State& state) {
     char16_t buffer[_CHARS];
     double x = 0.5;
     for (auto _ : state) {
@@ -82,7 +82,7 @@ void EngineFloats(benchmark::State& state) {
         x += 0.25;
     }
 }
-void LibcFloats(benchmark::State& state) {
+void FormatFloats_Reference(benchmark::State& state) {
     wchar_t buffer[_CHARS];
     double x = 0.5;
     for (auto _ : state) {
@@ -106,16 +106,14 @@ void HashLanesName(benchmark::State& state) {
 }
 } // namespace
 
-BENCHMARK(EngineLogLine);
-BENCHMARK(LibcLogLine);
-BENCHMARK(EngineIntegers);
-BENCHMARK(LibcIntegers);
-BENCHMARK(EngineTexts);
-BENCHMARK(LibcTexts);
-BENCHMARK(EngineFloats);
-BENCHMARK(LibcFloats);
+BENCHMARK(FormatLogLine_Engine);
+BENCHMARK(FormatLogLine_Reference);
+BENCHMARK(FormatIntegers_Engine);
+BENCHMARK(FormatIntegers_Reference);
+BENCHMARK(FormatTexts_Engine);
+BENCHMARK(FormatTexts_Reference);
+BENCHMARK(FormatFloats_Engine);
+BENCHMARK(FormatFloats_Reference);
 BENCHMARK(HashAName);
 BENCHMARK(Hash31Name);
 BENCHMARK(HashLanesName);
-
-BENCHMARK_MAIN();

@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
-# Builds the native benchmarks and prints each engine/reference pair's time ratio from one run
-# (below 1.0 means the engine is faster).
+# Builds the native benchmarks, runs them once and prints, for every pair <Name>_Engine /
+# <Name>_Reference, the engine's time relative to the reference (below 1 = engine faster) and the
+# throughput ratio (above 1 = engine faster). Extra arguments go to the benchmark binary,
+# e.g. --benchmark_filter=Format.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-[ "${1:-}" = "--no-setup" ] || bash scripts/setup.sh
+if [ "${1:-}" = "--no-setup" ]; then shift; else bash scripts/setup.sh; fi
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOLUX_BENCH=ON -DVOLUX_TESTS=OFF >/dev/null
 cmake --build build/bench -j 2 --target engine_bench
 csv="$(mktemp)"
 trap 'rm -f "$csv"' EXIT
-build/bench/bench/engine_bench --benchmark_format=csv --benchmark_min_time=0.3 2>/dev/null | tee "$csv"
+build/bench/bench/engine_bench --benchmark_format=csv "$@" 2>/dev/null | tee "$csv"
 echo
-echo "ratios (engine time / reference time):"
-awk -F, 'NR > 1 { gsub(/"/, "", $1); t[$1] = $4 }
+echo "pair                          engine/reference time   throughput ratio"
+awk -F, 'NR > 1 {
+    name = $1; gsub(/"/, "", name); sub(/\/.*/, "", name)
+    if (name ~ /_Engine$/) { base = substr(name, 1, length(name) - 7); e[base] = $4; order[++n] = base }
+    else if (name ~ /_Reference$/) { base = substr(name, 1, length(name) - 10); r[base] = $4 }
+    else other[name] = $4 " " $5
+  }
   END {
-    n = split("LogLine Integers Texts Floats", pairs, " ")
-    for (i = 1; i <= n; i++) {
-      e = t["Engine" pairs[i]]; l = t["Libc" pairs[i]]
-      if (e != "" && l != "") printf "  Format vs swprintf, %-9s %.3f\n", pairs[i] ":", e / l
-    }
-    printf "  name hashes (ns each): HashA %.1f, Hash31 %.1f, HashLanes %.1f\n", t["HashAName"], t["Hash31Name"], t["HashLanesName"]
+    for (i = 1; i <= n; i++) { b = order[i]; if (r[b] != "" && e[b] > 0)
+      printf "%-30s %8.3f                %8.3f\n", b, e[b] / r[b], r[b] / e[b] }
+    for (k in other) printf "%-30s %s (cpu time)\n", k, other[k]
   }' "$csv"
