@@ -49,10 +49,13 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "[test] win64 under wine64"
 configure win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
-# One prefix for the whole run, made before the tests start so they do not race to create it.
+# One prefix for the whole run, made on the virtual display before the tests start so they do
+# not race to create it. WINE: a prefix first started without a display keeps a desktop that
+# cannot create windows, so any wineserver left from earlier is stopped first.
 export WINEPREFIX="$root/build/win64/wineprefix"
-scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
-run_ctest win64 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build/win64 --output-on-failure
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+run_ctest win64 xvfb-run -a -s "-screen 0 1280x1024x24" \
+  bash -c 'scripts/wine-run.sh cmd /c exit >/dev/null 2>&1; ctest --test-dir build/win64 --output-on-failure'
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 unset WINEPREFIX
 
