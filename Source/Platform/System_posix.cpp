@@ -1,11 +1,9 @@
-// Process heap, thread identity, debugger output, the ANSI code page and the clocks on POSIX.
+// Process heap, debugger output, the ANSI code page and the clocks on POSIX.
 // The "ANSI code page" is the process locale's charset, converted with iconv; debugger output
 // is standard error.
 #include <errno.h>
 #include <iconv.h>
 #include <langinfo.h>
-#include <pthread.h>
-#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -19,7 +17,6 @@
 #include "Platform/CodePage.h"
 #include "Platform/Debugger.h"
 #include "Platform/Heap.h"
-#include "Platform/Thread.h"
 
 namespace Volux {
 
@@ -28,7 +25,6 @@ void* Allocate(size_t size) { return malloc(size); }
 void Free(void* pointer) { free(pointer); }
 } // namespace Heap
 
-_dword CurrentThreadId() { return _dword(syscall(SYS_gettid)); }
 
 void DebugOutput(const char16_t* text) {
     char* narrow = WideToUtf8(nullptr, 0, text, -1);

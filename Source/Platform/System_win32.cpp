@@ -1,11 +1,10 @@
-// Process heap, thread identity, debugger output, the ANSI code page and the clocks on Win32.
+// Process heap, debugger output, the ANSI code page and the clocks on Win32.
 #include <windows.h>
 
 #include "Common/LocalTime.h"
 #include "Platform/CodePage.h"
 #include "Platform/Debugger.h"
 #include "Platform/Heap.h"
-#include "Platform/Thread.h"
 
 namespace Volux {
 
@@ -14,7 +13,6 @@ void* Allocate(size_t size) { return HeapAlloc(GetProcessHeap(), 0, size); }
 void Free(void* pointer) { HeapFree(GetProcessHeap(), 0, pointer); }
 } // namespace Heap
 
-_dword CurrentThreadId() { return GetCurrentThreadId(); }
 
 void DebugOutput(const char16_t* text) { OutputDebugStringW(reinterpret_cast<const wchar_t*>(text)); }
 
