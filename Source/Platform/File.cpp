@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "Common/Compression.h"
 #include "Common/Memory.h"
 #include "Common/StringEncoding.h"
 #include "Common/StringFormatter.h"
@@ -109,6 +110,15 @@ void RemoveEntryTree(const char16_t* name, void* directory, void*) {
 bool SeekTo(FileHandle handle, _qword offset, FileBackend::SeekBase base) {
     _qword position = 0;
     return FileBackend::SeekHandle(handle, int64_t(offset), base, position);
+}
+
+// UnpackStream callbacks over file objects.
+bool ReadFromFile(void* file, void* buffer, _dword* length) {
+    return static_cast<File*>(file)->Read(buffer, *length, length);
+}
+
+bool WriteToFile(void* file, const void* buffer, _dword* length) {
+    return static_cast<File*>(file)->Write(buffer, *length, length);
 }
 
 } // namespace
@@ -383,6 +393,58 @@ _qword FreeSpace(const char16_t* path) {
         if (i == length || IsLevelEnd(path, i))
             FileBackend::RemoveEmptyDirectory(WString(path, i));
     return space;
+}
+
+Md5Digest FileDigest(const char16_t* path) {
+    File file;
+    if (!file.Open(path, File::_READ))
+        return Md5Digest();
+    _byte* block = static_cast<_byte*>(MemAlloc(_COMPARE_BLOCK));
+    if (block == nullptr)
+        return Md5Digest();
+    Md5 md5;
+    bool readable = true;
+    for (;;) {
+        _dword count = 0;
+        if (!file.Read(block, _COMPARE_BLOCK, &count)) {
+            readable = false;
+            break;
+        }
+        if (count == 0)
+            break;
+        md5.Update(block, count);
+    }
+    MemFree(block);
+    return readable ? md5.Final() : Md5Digest();
+}
+
+bool IsCompressedFile(const char16_t* path) {
+    File file;
+    _byte header[_BLOCK_HEADER_SIZE];
+    _dword count = 0;
+    if (!file.Open(path, File::_READ) || !file.Read(header, _BLOCK_HEADER_SIZE, &count))
+        return false;
+    return IsCompressedBlock(header, count);
+}
+
+bool ExpandFileInPlace(const char16_t* path) {
+    if (!IsCompressedFile(path))
+        return true;
+    path = NonNull(path);
+    WString temporaryPath = Format(u"%ls.tmp", path);
+    File packed;
+    File expanded;
+    if (!packed.Open(path, File::_UPDATE))
+        return false;
+    bool ok = expanded.Open(temporaryPath, File::_CREATE) && UnpackStream(ReadFromFile, &packed, WriteToFile, &expanded);
+    packed.Close();
+    expanded.Close();
+    // Moving over the packed file replaces it in one step, so the content is never lost
+    // between a delete and a rename that fails.
+    if (ok && FileBackend::MoveExisting(temporaryPath, path))
+        return true;
+    DeleteFile(temporaryPath);
+    return false;
 }
 
 WString ChangeDirectory(const char16_t* path) {

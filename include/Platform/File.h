@@ -7,6 +7,7 @@
 
 #include "Common/Base.h"
 #include "Common/ByteBuffer.h"
+#include "Common/Md5.h"
 #include "Common/WString.h"
 
 // windows.h maps these names to its own W functions; the engine's must keep theirs.
@@ -109,6 +110,14 @@ WString TemporaryFolder();
 WString ProgramPath();
 // A resource of type "VOLUXRES" of the given module (null = the program itself).
 bool LoadResource(void* module, const char16_t* name, ByteBuffer& buffer);
+
+// MD5 of the file's bytes; 16 zero bytes when it cannot be opened or read.
+Md5Digest FileDigest(const char16_t* path);
+// True when the file's first 20 bytes form a compressed-block header.
+bool IsCompressedFile(const char16_t* path);
+// Replaces a compressed file by its unpacked content, through "<path>.tmp". A plain file
+// needs nothing (true). On failure the file is kept as it was and no temporary file stays.
+bool ExpandFileInPlace(const char16_t* path);
 } // namespace FileSystem
 
 } // namespace Volux
