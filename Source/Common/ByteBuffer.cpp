@@ -14,6 +14,7 @@ void ByteBuffer::Reset() {
     size = 0;
     data = nullptr;
     cursor = nullptr;
+    processed = false;
 }
 
 bool ByteBuffer::Allocate(_dword newSize) {

@@ -373,6 +373,7 @@ bool PackBuffer(ByteBuffer& buffer, bool useLzma) {
     buffer.data = block;
     buffer.size = _dword(_BLOCK_HEADER_SIZE + packed);
     buffer.cursor = block;
+    buffer.processed = true;
     return true;
 }
 
@@ -383,6 +384,7 @@ bool UnpackBuffer(ByteBuffer& buffer) {
     _dword unpackedSize = LoadLittle(header + _SIZE_OFFSET);
     if (unpackedSize == 0) {
         buffer.Reset();
+        buffer.processed = true;
         return true;
     }
     // A header that promises bytes but carries no data is damaged, not empty.
@@ -414,6 +416,7 @@ bool UnpackBuffer(ByteBuffer& buffer) {
     buffer.data = output;
     buffer.size = unpackedSize;
     buffer.cursor = output;
+    buffer.processed = true;
     return true;
 }
 

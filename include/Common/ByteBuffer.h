@@ -28,6 +28,8 @@ public:
     _dword size = 0;
     _byte* data = nullptr;
     _byte* cursor = nullptr;
+    // Set once the content has been packed into or unpacked from a compressed block.
+    bool processed = false;
     // Path the bytes were read from, when they came from a file.
     WString name;
 };

@@ -161,6 +161,19 @@ TEST(CompressionTest, RoundTripsThroughBufferAndStream) {
     }
 }
 
+TEST(CompressionTest, PackAndUnpackMarkTheBufferProcessed) {
+    Bytes data = MakeData(1000, true);
+    ByteBuffer buffer;
+    buffer.Attach(data.data(), _dword(data.size()), true);
+    EXPECT_FALSE(buffer.processed);
+    ASSERT_TRUE(PackBuffer(buffer, true));
+    EXPECT_TRUE(buffer.processed);
+    buffer.processed = false;
+    ASSERT_TRUE(UnpackBuffer(buffer));
+    EXPECT_TRUE(buffer.processed);
+    EXPECT_EQ(Bytes(buffer.data, buffer.data + buffer.size), data);
+}
+
 TEST(CompressionTest, PackingAPackedBufferChangesNothing) {
     Bytes block = Pack(MakeData(5000, true), false);
     ByteBuffer buffer;
