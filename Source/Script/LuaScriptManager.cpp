@@ -1,0 +1,561 @@
+// Script states, loading and running script text, error capture and logging, globals,
+// registry references and calls into script functions.
+#include "Script/LuaScriptManager.h"
+
+#include "Common/EngineContext.h"
+#include "Common/Log.h"
+#include "Common/Memory.h"
+#include "Common/StringEncoding.h"
+#include "Platform/File.h"
+#include "Script/ConfigBlock.h"
+#include "ScriptHost.h"
+
+namespace Volux {
+
+namespace {
+
+constexpr const char16_t* _SOURCE = u"Script/LuaScriptManager";
+
+// Message handler of every protected call: text errors gain the stack traceback.
+int TracebackHandler(lua_State* state) {
+    if (!lua_isstring(state, 1))  // also true for numbers
+        return 1;
+    lua_getglobal(state, "debug");
+    if (!lua_istable(state, -1)) {
+        lua_pop(state, 1);
+        return 1;
+    }
+    lua_getfield(state, -1, "traceback");
+    if (!lua_isfunction(state, -1)) {
+        lua_pop(state, 2);
+        return 1;
+    }
+    lua_pushvalue(state, 1);
+    lua_pushinteger(state, 2);
+    lua_call(state, 2, 1);
+    return 1;
+}
+
+// (table, name) -> table[name] with metamethods, run under a protected call so that a
+// failing getter becomes a script error instead of a panic.
+int ReadFieldProtected(lua_State* state) {
+    lua_gettable(state, 1);
+    return 1;
+}
+
+const lua_CFunction _LIBRARIES[] = {luaopen_base, luaopen_table, luaopen_string, luaopen_math,
+                                    luaopen_bit,  luaopen_debug, luaopen_jit};
+
+} // namespace
+
+WString WideOf(const char* utf8, size_t length) {
+    if (utf8 == nullptr || length == 0)
+        return WString();
+    int count = length > size_t(_MAX_ALLOCATION / 4) ? int(_MAX_ALLOCATION / 4) : int(length);
+    char16_t* wide = Utf8ToWide(nullptr, 0, utf8, count);
+    if (wide == nullptr)
+        return WString();
+    WString result(wide);
+    MemFree(wide);
+    return result;
+}
+
+WString WideOf(const char* utf8) { return WideOf(utf8, utf8 != nullptr ? Text::Length(utf8) : 0); }
+
+char* Utf8Of(const char16_t* text, int* length) {
+    char* utf8 = WideToUtf8(nullptr, 0, NonNull(text), -1, length);
+    if (utf8 == nullptr) {
+        utf8 = static_cast<char*>(MemAlloc(1));
+        if (utf8 != nullptr)
+            utf8[0] = 0;
+        if (length != nullptr)
+            *length = 0;
+    }
+    return utf8;
+}
+
+LuaScriptManager::LuaScriptManager() {
+    EngineContext::Get().scriptManager = this;
+    SwitchState(CreateState(nullptr));
+}
+
+LuaScriptManager::~LuaScriptManager() {
+    if (profiling)
+        DumpProfile();
+    StopObservers();
+    ReleaseArgTexts(0);
+    char16_t* buffer = nullptr;
+    while (textBuffers.Count() > 0 && textBuffers.Pop(&buffer))
+        MemFree(buffer);
+    while (mSpareCount > 0)
+        MemFree(mSpareBuffers[--mSpareCount]);
+    MemFree(utf8Buffer);
+    utf8Buffer = nullptr;
+    // Closing runs the collection hook of every object table; bindings are then freed
+    // without touching the state that is going away.
+    mClosing = true;
+    for (ScriptStateRecord& record : states) {
+        if (record.owned != 0 && record.state != nullptr) {
+            lua_sethook(record.state, nullptr, 0, 0);
+            lua_close(record.state);
+        }
+        record.state = nullptr;
+    }
+    mLuaState = nullptr;
+    for (ConfigTree* tree : configTrees)
+        delete tree;
+    configTrees.Clear(true);
+    for (auto* node = profileTable.First(); node != nullptr; node = profileTable.Next(node))
+        delete node->value;
+    profileTable.Clear();
+    if (EngineContext::Get().scriptManager == this)
+        EngineContext::Get().scriptManager = nullptr;
+}
+
+int LuaScriptManager::CreateState(lua_State* state) {
+    int owned = 0;
+    if (state == nullptr) {
+        state = luaL_newstate();
+        if (state == nullptr) {
+            PrintBoth(u"[LS] Can't open new lua state");
+            return -1;
+        }
+        for (lua_CFunction open : _LIBRARIES) {
+            lua_pushcfunction(state, open);
+            lua_call(state, 0, 0);
+        }
+        // The interpreter alone: traces would make profiling and the hooks unreliable.
+        lua_getglobal(state, "jit");
+        lua_getfield(state, -1, "off");
+        if (lua_pcall(state, 0, 0, 0) != 0)
+            lua_pop(state, 1);
+        lua_pop(state, 1);
+        owned = 1;
+    }
+    ScriptStateRecord record;
+    record.state = state;
+    record.owned = owned;
+
+    // Object map with weak values.
+    lua_newtable(state);
+    lua_newtable(state);
+    lua_pushstring(state, "v");
+    lua_setfield(state, -2, "__mode");
+    lua_setmetatable(state, -2);
+    record.objectMap = luaL_ref(state, LUA_REGISTRYINDEX);
+
+    lua_newtable(state);
+    record.strongMap = luaL_ref(state, LUA_REGISTRYINDEX);
+
+    // Class tables: linked look-up on read, the class-table write on assignment.
+    lua_newtable(state);
+    lua_pushlightuserdata(state, this);
+    lua_pushcclosure(state, &ScriptHostClassRead, 1);
+    lua_setfield(state, -2, "__index");
+    lua_pushlightuserdata(state, this);
+    lua_pushcclosure(state, &ScriptHostClassWrite, 1);
+    lua_setfield(state, -2, "__newindex");
+    record.proxyMetatable = luaL_ref(state, LUA_REGISTRYINDEX);
+
+    // Host slots: their finaliser is the collection hook.
+    lua_newtable(state);
+    lua_pushlightuserdata(state, this);
+    lua_pushcclosure(state, &ScriptHostSlotCollected, 1);
+    lua_setfield(state, -2, "__gc");
+    lua_pushboolean(state, 0);
+    lua_setfield(state, -2, "__metatable");
+    record.slotMetatable = luaL_ref(state, LUA_REGISTRYINDEX);
+
+    lua_newtable(state);
+    lua_newtable(state);
+    lua_pushstring(state, "k");
+    lua_setfield(state, -2, "__mode");
+    lua_setmetatable(state, -2);
+    record.classLinks = luaL_ref(state, LUA_REGISTRYINDEX);
+
+    states.Append(record);
+    return int(states.Count()) - 1;
+}
+
+bool LuaScriptManager::SwitchState(int index) {
+    if (index < 0 || _dword(index) >= states.Count()) {
+        PrintBoth(u"[LS] Failed to switch script state to invalid index %d", index);
+        return false;
+    }
+    const ScriptStateRecord& record = states[_dword(index)];
+    mLuaState = record.state;
+    objectMap = record.objectMap;
+    strongMap = record.strongMap;
+    proxyMetatable = record.proxyMetatable;
+    return true;
+}
+
+ScriptStateRecord& LuaScriptManager::CurrentRecord() {
+    for (ScriptStateRecord& record : states)
+        if (record.state == mLuaState)
+            return record;
+    return states[0];
+}
+
+bool LuaScriptManager::ReadScriptFile(const char16_t* path, ByteBuffer& buffer) {
+    // The resource manager takes this over once it exists; until then files are on disk.
+    if (!FileSystem::ReadFile(path, buffer))
+        return false;
+    buffer.name = path;
+    return true;
+}
+
+int LuaScriptManager::ProtectedCall(int nargs) {
+    lua_State* state = mLuaState;
+    int base = lua_gettop(state) - nargs;
+    lua_pushcfunction(state, &TracebackHandler);
+    lua_insert(state, base);
+    bool marked = profiling;
+    if (marked)
+        mProfStack.Push(nullptr);
+    _dword depth = callFrames.Length();
+    int code = lua_pcall(state, nargs, 1, base);
+    lua_remove(state, base);
+    if (marked)
+        CloseProfileEntriesToMarker();
+    if (code != 0) {
+        // A native call that failed inside never reached its return operation: drop its
+        // frames and texts so the next call reads its own arguments.
+        while (callFrames.Length() > depth)
+            callFrames.Pop();
+        ReleaseArgTexts(depth + 1);
+        lua_gc(state, LUA_GCCOLLECT, 0);
+    }
+    return code;
+}
+
+void LuaScriptManager::CaptureError(int code) {
+    if (code == 0) {
+        lastError = u"";
+        return;
+    }
+    int type = lua_type(mLuaState, -1);
+    if (type == LUA_TSTRING || type == LUA_TNUMBER) {
+        size_t length = 0;
+        const char* text = lua_tolstring(mLuaState, -1, &length);
+        lastError = WideOf(text, length);
+        CallErrorCallback(lastError);
+    } else {
+        lastError = u"";
+    }
+    lua_pop(mLuaState, 1);
+}
+
+void LuaScriptManager::LogLastError() {
+    if (lastError.IsEmpty())
+        PrintBoth(u"[LS] Script failed with an error value that is not text");
+    else
+        PrintBoth(u"%ls", lastError.Text());
+}
+
+int LuaScriptManager::LoadString(const char16_t* text) {
+    int length = 0;
+    char* utf8 = Utf8Of(text, &length);
+    if (utf8 == nullptr)
+        return 0;
+    int code = luaL_loadbuffer(mLuaState, utf8, size_t(length), utf8);
+    MemFree(utf8);
+    CaptureError(code);
+    if (code != 0) {
+        LogLastError();
+        return 0;
+    }
+    if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TFUNCTION)) {
+        lua_pop(mLuaState, 1);
+        return 0;
+    }
+    return luaL_ref(mLuaState, LUA_REGISTRYINDEX);
+}
+
+int LuaScriptManager::LoadBuffer(const ByteBuffer& buffer) {
+    char chunkName[_CHUNK_NAME_BYTES];
+    chunkName[0] = '@';
+    WideToUtf8(chunkName + 1, _CHUNK_NAME_BYTES - 1, buffer.name);
+    int code = luaL_loadbuffer(mLuaState, reinterpret_cast<const char*>(buffer.data), buffer.size, chunkName);
+    CaptureError(code);
+    if (code != 0) {
+        LogLastError();
+        return 0;
+    }
+    if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TFUNCTION)) {
+        lua_pop(mLuaState, 1);
+        return 0;
+    }
+    return luaL_ref(mLuaState, LUA_REGISTRYINDEX);
+}
+
+int LuaScriptManager::LoadFile(const char16_t* path) {
+    ByteBuffer buffer;
+    if (!ReadScriptFile(path, buffer)) {
+        PrintBoth(u"[LS] Can't read script file %ls", NonNull(path));
+        return 0;
+    }
+    return LoadBuffer(buffer);
+}
+
+int LuaScriptManager::RunChunk(const char* bytes, size_t length, const char* chunkName, Variable& result, int mode) {
+    int code = luaL_loadbuffer(mLuaState, bytes, length, chunkName);
+    if (code == 0)
+        code = ProtectedCall(0);
+    CaptureError(code);
+    if (code != 0) {
+        LogLastError();
+        result.Clear();
+        return code;
+    }
+    if (mode == _RUN_DISCARD) {
+        lua_pop(mLuaState, 1);
+        result.Clear();
+    } else if (mode == _RUN_CONVERT) {
+        ReadValue(-1, result);
+        lua_pop(mLuaState, 1);
+    } else {
+        resultLeft = true;
+    }
+    return 0;
+}
+
+bool LuaScriptManager::RunString(Variable& result, const char16_t* text, const char16_t* chunkName, int mode) {
+    char name[_CHUNK_NAME_BYTES];
+    name[0] = '@';
+    WideToUtf8(name + 1, _CHUNK_NAME_BYTES - 1, NonNull(chunkName));
+    int length = 0;
+    char* utf8 = Utf8Of(text, &length);
+    if (utf8 == nullptr) {
+        result.Clear();
+        return false;
+    }
+    int code = RunChunk(utf8, size_t(length), name, result, mode);
+    MemFree(utf8);
+    return code == 0;
+}
+
+bool LuaScriptManager::RunBuffer(Variable& result, const ByteBuffer& buffer, int mode) {
+    if (buffer.size >= 4 && buffer.data != nullptr && ConfigTree::StartsBlock(buffer.data, buffer.size)) {
+        result.Clear();
+        return RunConfigBlocks(buffer);
+    }
+    char name[_CHUNK_NAME_BYTES];
+    name[0] = '@';
+    WideToUtf8(name + 1, _CHUNK_NAME_BYTES - 1, buffer.name);
+    int code = RunChunk(reinterpret_cast<const char*>(buffer.data), buffer.size, name, result, mode);
+    // Inside a native call the failure fails that call too. Outside one there is no call
+    // to fail, and a stored text would fail some unrelated later call.
+    if (code != 0 && callFrames.Length() > 0)
+        callError = lastError;
+    return code == 0;
+}
+
+bool LuaScriptManager::RunFile(Variable& result, const char16_t* path, int mode) {
+    ByteBuffer buffer;
+    if (!ReadScriptFile(path, buffer)) {
+        PrintBoth(u"[LS] Can't read script file %ls", NonNull(path));
+        result.Clear();
+        return false;
+    }
+    return RunBuffer(result, buffer, mode);
+}
+
+bool LuaScriptManager::SetGlobal(ScriptObject* object, const char* name, const Variable& value) {
+    int top = lua_gettop(mLuaState);
+    if (object != nullptr) {
+        if (!PushObjectTable(object)) {
+            lua_settop(mLuaState, top);
+            return false;
+        }
+    } else {
+        lua_pushvalue(mLuaState, LUA_GLOBALSINDEX);
+    }
+    lua_pushstring(mLuaState, NonNull(name));
+    PushValue(value, object);
+    lua_rawset(mLuaState, -3);
+    lua_settop(mLuaState, top);
+    return true;
+}
+
+bool LuaScriptManager::SetGlobal(ScriptObject* object, const char16_t* name, const Variable& value) {
+    char utf8[1024];
+    WideToUtf8(utf8, sizeof(utf8), NonNull(name));
+    return SetGlobal(object, utf8, value);
+}
+
+bool LuaScriptManager::GetGlobal(Variable& result, ScriptObject* object, const char* name) {
+    int top = lua_gettop(mLuaState);
+    lua_pushcfunction(mLuaState, &ReadFieldProtected);
+    if (object != nullptr) {
+        if (!PushObjectTable(object)) {
+            lua_settop(mLuaState, top);
+            result.Clear();
+            return false;
+        }
+    } else {
+        lua_pushvalue(mLuaState, LUA_GLOBALSINDEX);
+    }
+    lua_pushstring(mLuaState, NonNull(name));
+    int code = ProtectedCall(2);
+    CaptureError(code);
+    if (code != 0) {
+        LogLastError();
+        result.Clear();
+        lua_settop(mLuaState, top);
+        return false;
+    }
+    ReadValue(-1, result);
+    lua_settop(mLuaState, top);
+    return true;
+}
+
+bool LuaScriptManager::GetGlobal(Variable& result, ScriptObject* object, const char16_t* name) {
+    char utf8[1024];
+    WideToUtf8(utf8, sizeof(utf8), NonNull(name));
+    return GetGlobal(result, object, utf8);
+}
+
+void LuaScriptManager::PushNativeClosure(void* function, ScriptThunk thunk) {
+    lua_pushlightuserdata(mLuaState, function);
+    lua_pushcclosure(mLuaState, thunk, 1);
+}
+
+int LuaScriptManager::MakeFunction(void* function, ScriptThunk thunk) {
+    if (thunk == nullptr)
+        return 0;
+    if (profiling)
+        RegisterProfileName(function, mClassName != nullptr ? WString(mClassName) + u".__call" : WString(u"__call"));
+    PushNativeClosure(function, thunk);
+    return luaL_ref(mLuaState, LUA_REGISTRYINDEX);
+}
+
+intptr_t LuaScriptManager::StoreArgFunction(ScriptObject* object, intptr_t key, int index) {
+    int slot = ArgSlot(index);
+    if (object == nullptr || key == 0 || slot == 0 || !lua_isfunction(mLuaState, slot))
+        return 0;
+    if (!PushObjectTable(object))
+        return 0;
+    PushLightKey(mLuaState, key);
+    lua_pushvalue(mLuaState, slot);
+    lua_rawset(mLuaState, -3);
+    lua_pop(mLuaState, 1);
+    return key;
+}
+
+int LuaScriptManager::RefArgFunction(int index) {
+    int slot = ArgSlot(index);
+    if (slot == 0 || !lua_isfunction(mLuaState, slot))
+        return 0;
+    lua_pushvalue(mLuaState, slot);
+    return luaL_ref(mLuaState, LUA_REGISTRYINDEX);
+}
+
+void LuaScriptManager::ClearMember(ScriptObject* object, intptr_t& key) {
+    if (object != nullptr && key != 0 && PushObjectTable(object)) {
+        PushLightKey(mLuaState, key);
+        lua_pushnil(mLuaState);
+        lua_rawset(mLuaState, -3);
+        lua_pop(mLuaState, 1);
+    }
+    key = 0;
+}
+
+void LuaScriptManager::ReleaseRef(int& ref) {
+    if (ref != 0 && ref != LUA_REFNIL && ref != LUA_NOREF && mLuaState != nullptr)
+        luaL_unref(mLuaState, LUA_REGISTRYINDEX, ref);
+    ref = 0;
+}
+
+intptr_t LuaScriptManager::MoveRefToMember(ScriptObject* object, intptr_t key, int& ref) {
+    if (object != nullptr && key != 0 && ref > 0 && PushObjectTable(object)) {
+        PushLightKey(mLuaState, key);
+        lua_rawgeti(mLuaState, LUA_REGISTRYINDEX, ref);
+        lua_rawset(mLuaState, -3);
+        lua_pop(mLuaState, 1);
+    }
+    ReleaseRef(ref);
+    return key;
+}
+
+void LuaScriptManager::PushMember(ScriptObject* object, intptr_t key) {
+    if (object != nullptr) {
+        if (!PushObjectTable(object)) {
+            lua_pushnil(mLuaState);
+            return;
+        }
+        PushLightKey(mLuaState, key);
+        lua_rawget(mLuaState, -2);
+        lua_remove(mLuaState, -2);
+    } else {
+        lua_rawgeti(mLuaState, LUA_REGISTRYINDEX, int(key));
+    }
+}
+
+bool LuaScriptManager::CallPushedFunction(int nargs, Variable* result) {
+    int code = ProtectedCall(nargs);
+    CaptureError(code);
+    if (code != 0) {
+        LogLastError();
+        if (result != nullptr)
+            result->Clear();
+        return false;
+    }
+    if (result != nullptr)
+        ReadValue(-1, *result);
+    lua_pop(mLuaState, 1);
+    return true;
+}
+
+bool LuaScriptManager::CallFunction(ScriptObject* object, intptr_t key, const Array<Variable>& arguments,
+                                    Variable* result) {
+    if (key == 0)
+        return false;
+    int top = lua_gettop(mLuaState);
+    PushMember(object, key);
+    if (!lua_isfunction(mLuaState, -1) || !lua_checkstack(mLuaState, int(arguments.Count()) + 8)) {
+        lua_settop(mLuaState, top);
+        return false;
+    }
+    for (const Variable& argument : arguments)
+        PushValue(argument, object);
+    bool ok = CallPushedFunction(int(arguments.Count()), result);
+    lua_settop(mLuaState, top);
+    return ok;
+}
+
+bool LuaScriptManager::CallFunction(ScriptObject* object, intptr_t key, const Variable& argument, Variable* result) {
+    if (key == 0)
+        return false;
+    int top = lua_gettop(mLuaState);
+    PushMember(object, key);
+    if (!lua_isfunction(mLuaState, -1)) {
+        lua_settop(mLuaState, top);
+        return false;
+    }
+    PushValue(argument, object);
+    bool ok = CallPushedFunction(1, result);
+    lua_settop(mLuaState, top);
+    return ok;
+}
+
+bool LuaScriptManager::CallFunction(ScriptObject* object, intptr_t key, Variable* result) {
+    if (key == 0)
+        return false;
+    int top = lua_gettop(mLuaState);
+    PushMember(object, key);
+    if (!lua_isfunction(mLuaState, -1)) {
+        lua_settop(mLuaState, top);
+        return false;
+    }
+    bool ok = CallPushedFunction(0, result);
+    lua_settop(mLuaState, top);
+    return ok;
+}
+
+void LuaScriptManager::CollectGarbage() {
+    if (mLuaState != nullptr)
+        lua_gc(mLuaState, LUA_GCCOLLECT, 0);
+}
+
+} // namespace Volux

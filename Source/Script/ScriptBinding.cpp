@@ -1,0 +1,708 @@
+// Native classes and the tables that stand for native objects: registration, binding,
+// the object maps, instance read/write/text, the class-table write and the collection
+// hook that ties a native object's life to its table.
+#include "Common/EngineContext.h"
+#include "Common/Log.h"
+#include "Common/Memory.h"
+#include "Common/StringFormatter.h"
+#include "Script/LuaScriptManager.h"
+#include "ScriptHost.h"
+
+namespace Volux {
+
+// How object tables work on the stock engine, which has no host slot, no linked table
+// and no collection callback on tables:
+// - Every object table gets a metatable of its own (the object metatable). It carries
+//   the class's metamethods (copied from the instance metatable), "__metatable" = the
+//   class table, the host slot at [1], the instance metatable at [2] and the proxy
+//   table, if any, at [3] (the array part: the slot is read on every method call).
+//   pairs() over the object sees
+//   only what scripts stored in it, and a plain table can never carry the slot: its
+//   metatable would need a full userdata of HostSlot's size with the tag, which no
+//   script can make.
+// - The host slot is a full userdata referenced only from the object metatable, so it
+//   becomes garbage together with the table. Its "__gc" is the collection hook: LuaJIT
+//   2.1 runs no "__gc" on tables. The object map's weak entry is cleared in the same
+//   collection, before the finaliser runs.
+// - "__index" is a function doing the two-level linked look-up (proxy table, then
+//   instance metatable, both upvalues of the function) before the property getters;
+//   class tables find their linked table through a weak-keyed registry table.
+struct HostSlot {
+    _dword tag;                 // _HOST_TAG for a live slot
+    _dword reserved;
+    ScriptObject* object;       // null once the object was deleted or let go
+    LuaScriptManager* manager;
+};
+
+namespace {
+
+constexpr const char16_t* _SOURCE = u"Script/ScriptBinding";
+constexpr _dword _HOST_TAG = 0x00545053;  // "SPT"
+// Keys of the catch-all accessor in an instance metatable.
+char sCatchAllKeys[2];
+// Key of the class's getter table in its instance metatable: getters by field name, as
+// light userdata for ScriptCallback getters (called directly), else as the closure. It
+// spares property reads the key computation and the closure call.
+char sGetterTableKey;
+
+const char* const _COPIED_METAMETHODS[] = {"__index", "__newindex", "__tostring", "__metatable", "__call",
+                                            "__eq",    "__lt",       "__le",       "__len",       "__concat",
+                                            "__unm",   "__add",      "__sub",      "__mul",       "__div",
+                                            "__mod",   "__pow"};
+
+// The getter key of a property name (the interned text's address); the setter key
+// sets the lowest bit, which no text address has. The top bit would collide with real
+// addresses on 64-bit systems and on large-address-aware 32-bit ones.
+inline intptr_t GetterKey(const char* internedName) { return reinterpret_cast<intptr_t>(internedName); }
+inline intptr_t SetterKey(const char* internedName) { return reinterpret_cast<intptr_t>(internedName) | 1; }
+
+constexpr int _META_SLOT = 1;
+constexpr int _META_INSTANCE = 2;
+constexpr int _META_PROXY = 3;
+
+HostSlot* SlotOf(lua_State* state, int index) {
+    // Values of other types have no metatable with a slot at [1] either (a string's
+    // metatable has none), so the type needs no separate check.
+    if (!lua_getmetatable(state, index))
+        return nullptr;
+    lua_rawgeti(state, -1, _META_SLOT);
+    HostSlot* slot = static_cast<HostSlot*>(lua_touserdata(state, -1));
+    // Light userdata has length 0: only a full userdata of the slot's size qualifies.
+    if (slot != nullptr && (lua_objlen(state, -1) != sizeof(HostSlot) || slot->tag != _HOST_TAG))
+        slot = nullptr;
+    lua_pop(state, 2);
+    return slot;
+}
+
+// Pushes the accessor of the field at keyIndex (getter or setter) from the instance
+// metatable at mtIndex; returns 1 for a named accessor, 2 for the catch-all, 0 if none
+// (nothing pushed).
+int PushAccessor(lua_State* state, int mtIndex, int keyIndex, bool setter) {
+    if (lua_type(state, keyIndex) == LUA_TSTRING) {
+        const char* name = lua_tostring(state, keyIndex);
+        PushLightKey(state, setter ? SetterKey(name) : GetterKey(name));
+        lua_rawget(state, mtIndex);
+        if (lua_isfunction(state, -1))
+            return 1;
+        lua_pop(state, 1);
+    }
+    lua_pushlightuserdata(state, &sCatchAllKeys[setter ? 1 : 0]);
+    lua_rawget(state, mtIndex);
+    if (lua_isfunction(state, -1))
+        return 2;
+    lua_pop(state, 1);
+    return 0;
+}
+
+// Calls the accessor on top of the stack with the object (and, for the catch-all, the
+// field name) and leaves its single result. Accessors of the engine's own thunks are
+// called directly: the same protocol without a second trip through the script engine.
+int CallGetter(lua_State* state, int kind) {
+    lua_CFunction thunk = lua_tocfunction(state, -1);
+    if (thunk == &ScriptMethodThunk && lua_getupvalue(state, -1, 1) != nullptr) {
+        void* function = lua_touserdata(state, -1);
+        lua_settop(state, kind == 2 ? 2 : 1);  // the arguments exactly as a script call has them
+        return CallScriptCallback(state, function, true) > 0 ? 1 : 0;
+    }
+    lua_pushvalue(state, 1);
+    if (kind == 2)
+        lua_pushvalue(state, 2);
+    lua_call(state, kind, 1);
+    return 1;
+}
+
+// __index of object tables: (object, key). Upvalues: manager, instance metatable, the
+// proxy table (objects with a proxy only) and the class's getter table.
+int InstanceRead(lua_State* state) {
+    if (lua_type(state, lua_upvalueindex(3)) == LUA_TTABLE) {
+        lua_pushvalue(state, 2);
+        lua_rawget(state, lua_upvalueindex(3));
+        if (!lua_isnil(state, -1))
+            return 1;
+        lua_pop(state, 1);
+    }
+    lua_pushvalue(state, 2);
+    lua_rawget(state, lua_upvalueindex(2));
+    if (!lua_isnil(state, -1))
+        return 1;
+    lua_pop(state, 1);
+    lua_pushvalue(state, 2);
+    lua_rawget(state, lua_upvalueindex(4));
+    int type = lua_type(state, -1);
+    if (type == LUA_TLIGHTUSERDATA) {
+        void* function = lua_touserdata(state, -1);
+        lua_settop(state, 1);
+        return CallScriptCallback(state, function, true) > 0 ? 1 : 0;
+    }
+    if (type == LUA_TFUNCTION)
+        return CallGetter(state, 1);
+    lua_pop(state, 1);
+    lua_pushlightuserdata(state, &sCatchAllKeys[0]);
+    lua_rawget(state, lua_upvalueindex(2));
+    if (!lua_isfunction(state, -1))
+        return 0;
+    return CallGetter(state, 2);
+}
+
+// __newindex of object tables: (object, key, value); upvalues as for InstanceRead.
+int InstanceWrite(lua_State* state) {
+    int kind = PushAccessor(state, lua_upvalueindex(2), 2, true);
+    if (kind != 0) {
+        lua_pushvalue(state, 1);
+        if (kind == 2)
+            lua_pushvalue(state, 2);
+        lua_pushvalue(state, 3);
+        lua_call(state, kind + 1, 1);
+        if (!lua_isnil(state, -1))
+            return 0;
+        lua_pop(state, 1);
+    }
+    int target = lua_type(state, lua_upvalueindex(3)) == LUA_TTABLE ? lua_upvalueindex(3) : 1;
+    lua_pushvalue(state, 2);
+    lua_pushvalue(state, 3);
+    lua_rawset(state, target);
+    return 0;
+}
+
+// __tostring of object tables.
+int InstanceText(lua_State* state) {
+    lua_getfield(state, lua_upvalueindex(2), "tostring");
+    if (lua_isfunction(state, -1)) {
+        lua_pushvalue(state, 1);
+        lua_call(state, 1, 1);
+        return 1;
+    }
+    lua_pop(state, 1);
+    HostSlot* slot = SlotOf(state, 1);
+    const void* address = slot != nullptr ? static_cast<const void*>(slot->object) : lua_topointer(state, 1);
+    char text[64];
+    char16_t wide[64];
+    FormatBuffer(wide, 64, u"table: 0x%p", address);
+    int i = 0;
+    for (; wide[i] != 0 && i < 63; i++)
+        text[i] = char(wide[i]);
+    text[i] = 0;
+    lua_pushstring(state, text);
+    return 1;
+}
+
+// True when reads of the class's objects may need a getter (named or catch-all).
+bool HasGetters(lua_State* state, int instanceMeta) {
+    lua_pushlightuserdata(state, &sCatchAllKeys[0]);
+    lua_rawget(state, instanceMeta);
+    bool found = !lua_isnil(state, -1);
+    lua_pop(state, 1);
+    if (found)
+        return true;
+    lua_pushlightuserdata(state, &sGetterTableKey);
+    lua_rawget(state, instanceMeta);
+    if (lua_istable(state, -1)) {
+        lua_pushnil(state);
+        if (lua_next(state, -2) != 0) {
+            lua_pop(state, 2);
+            found = true;
+        }
+    }
+    lua_pop(state, 1);
+    return found;
+}
+
+} // namespace
+
+ScriptObject::~ScriptObject() {
+    if (binding == nullptr)
+        return;
+    IScriptManager* scripts = EngineContext::Get().scriptManager;
+    if (scripts != nullptr) {
+        scripts->FreeBinding(this);
+    } else {
+        delete binding;
+        binding = nullptr;
+    }
+}
+
+// The class table's linked table: (class table, key) reads it; the instance
+// metatable is not searched, as with the engine extension it replaces.
+int ScriptHostClassRead(lua_State* state) {
+    LuaScriptManager* manager = ManagerOf(state);
+    lua_rawgeti(state, LUA_REGISTRYINDEX, manager->CurrentClassLinks(state));
+    lua_pushvalue(state, 1);
+    lua_rawget(state, -2);
+    if (!lua_istable(state, -1))
+        return 0;
+    lua_pushvalue(state, 2);
+    lua_rawget(state, -2);
+    return 1;
+}
+
+// Assignments to absent fields of a class table go to the instance metatable (so
+// scripts can add instance functions) and to the class's linked table.
+int ScriptHostClassWrite(lua_State* state) {
+    LuaScriptManager* manager = ManagerOf(state);
+    lua_rawgeti(state, LUA_REGISTRYINDEX, manager->CurrentClassLinks(state));
+    lua_pushvalue(state, 1);
+    lua_rawget(state, -2);
+    int link = lua_gettop(state);
+    if (!lua_istable(state, link)) {
+        lua_pushvalue(state, 2);
+        lua_pushvalue(state, 3);
+        lua_rawset(state, 1);
+        return 0;
+    }
+    lua_pushlightuserdata(state, reinterpret_cast<void*>(intptr_t(1)));
+    lua_rawget(state, link);
+    if (lua_istable(state, -1)) {
+        lua_pushvalue(state, 2);
+        lua_pushvalue(state, 3);
+        lua_rawset(state, -3);
+    }
+    lua_pop(state, 1);
+    lua_pushvalue(state, 2);
+    lua_pushvalue(state, 3);
+    lua_rawset(state, link);
+    return 0;
+}
+
+int ScriptHostSlotCollected(lua_State* state) {
+    HostSlot* slot = static_cast<HostSlot*>(lua_touserdata(state, 1));
+    if (slot != nullptr && lua_objlen(state, 1) == sizeof(HostSlot) && slot->tag == _HOST_TAG &&
+        slot->manager != nullptr)
+        slot->manager->ObjectTableCollected(slot);
+    return 0;
+}
+
+int LuaScriptManager::CurrentClassLinks(lua_State* state) {
+    for (const ScriptStateRecord& record : states)
+        if (record.state == state)
+            return record.classLinks;
+    return CurrentRecord().classLinks;
+}
+
+void LuaScriptManager::ObjectTableCollected(HostSlot* slot) {
+    ScriptObject* object = slot->object;
+    slot->object = nullptr;
+    slot->tag = 0;
+    if (object == nullptr || object->binding == nullptr)
+        return;
+    ScriptBinding* binding = object->binding;
+    binding->slot = nullptr;
+    binding->strongHeld = false;
+    // The references died with the table's state or were never taken.
+    binding->refs.Clear();
+    if (binding->holdCount > 0)
+        return;  // held natively: the object outlives its table
+    delete object;
+}
+
+bool LuaScriptManager::BeginClass(const char16_t* className, ScriptThunk constructor) {
+    if (!VOLUX_CHECK(_SOURCE, mClassName == _null))
+        return false;
+    lua_State* state = mLuaState;
+    char* name = Utf8Of(className);
+    if (name == nullptr)
+        return false;
+    lua_newtable(state);
+    int classTable = lua_gettop(state);
+    if (constructor != nullptr) {
+        lua_pushcfunction(state, constructor);
+        lua_setfield(state, classTable, "new");
+    }
+    lua_pushvalue(state, classTable);
+    lua_setglobal(state, name);
+
+    luaL_newmetatable(state, name);
+    MemFree(name);
+    int instanceMeta = lua_gettop(state);
+    lua_pushlightuserdata(state, &sGetterTableKey);
+    lua_rawget(state, instanceMeta);
+    if (!lua_istable(state, -1)) {
+        lua_pop(state, 1);
+        lua_newtable(state);
+        lua_pushlightuserdata(state, &sGetterTableKey);
+        lua_pushvalue(state, -2);
+        lua_rawset(state, instanceMeta);
+    }
+    int getters = lua_gettop(state);
+    const lua_CFunction metamethods[] = {&InstanceRead, &InstanceWrite, &InstanceText};
+    const char* const names[] = {"__index", "__newindex", "__tostring"};
+    for (int i = 0; i < 3; i++) {
+        lua_pushlightuserdata(state, this);
+        lua_pushvalue(state, instanceMeta);
+        lua_pushnil(state);
+        lua_pushvalue(state, getters);
+        lua_pushcclosure(state, metamethods[i], 4);
+        lua_setfield(state, instanceMeta, names[i]);
+    }
+    lua_pop(state, 1);
+
+    lua_rawgeti(state, LUA_REGISTRYINDEX, proxyMetatable);
+    lua_setmetatable(state, classTable);
+    lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().classLinks);
+    lua_pushvalue(state, classTable);
+    lua_newtable(state);
+    lua_pushlightuserdata(state, reinterpret_cast<void*>(intptr_t(1)));
+    lua_pushvalue(state, instanceMeta);
+    lua_rawset(state, -3);
+    lua_rawset(state, -3);
+    lua_pop(state, 1);
+
+    lua_pushvalue(state, classTable);
+    lua_setfield(state, instanceMeta, "__metatable");
+    lua_remove(state, classTable);  // the instance metatable stays until EndClass
+    mClassNameText = className;
+    mClassName = mClassNameText.Text();
+    return true;
+}
+
+void LuaScriptManager::EndClass() {
+    if (!VOLUX_CHECK(_SOURCE, mClassName != _null))
+        return;
+    if (VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE))
+        lua_pop(mLuaState, 1);
+    mClassName = nullptr;
+    mClassNameText = u"";
+}
+
+void LuaScriptManager::RegisterFunction(const char16_t* name, void* function, ScriptThunk thunk, bool isStatic) {
+    if (thunk == nullptr)
+        return;
+    lua_State* state = mLuaState;
+    char* utf8 = Utf8Of(name);
+    if (utf8 == nullptr)
+        return;
+    if (mClassName == nullptr) {
+        if (profiling)
+            RegisterProfileName(function, WString(NonNull(name)));
+        PushNativeClosure(function, thunk);
+        lua_setglobal(state, utf8);
+        MemFree(utf8);
+        return;
+    }
+    if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE)) {
+        MemFree(utf8);
+        return;
+    }
+    if (profiling)
+        RegisterProfileName(function, Format(u"%ls.%ls", mClassName, NonNull(name)));
+    if (isStatic)
+        lua_getfield(state, -1, "__metatable");  // the class table
+    else
+        lua_pushvalue(state, -1);
+    lua_pushstring(state, utf8);
+    PushNativeClosure(function, thunk);
+    lua_rawset(state, -3);
+    lua_pop(state, 1);
+    MemFree(utf8);
+}
+
+void LuaScriptManager::RegisterProperty(const char16_t* name, void* getter, ScriptThunk getThunk, void* setter,
+                                        ScriptThunk setThunk) {
+    if (!VOLUX_CHECK(_SOURCE, mClassName != _null))
+        return;
+    if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE))
+        return;
+    lua_State* state = mLuaState;
+    int instanceMeta = lua_gettop(state);
+    intptr_t getKey = reinterpret_cast<intptr_t>(&sCatchAllKeys[0]);
+    intptr_t setKey = reinterpret_cast<intptr_t>(&sCatchAllKeys[1]);
+    if (!WStringPtr(name).IsEmpty()) {
+        char* utf8 = Utf8Of(name);
+        if (utf8 == nullptr)
+            return;
+        lua_pushstring(state, utf8);
+        MemFree(utf8);
+        const char* interned = lua_tostring(state, -1);
+        getKey = GetterKey(interned);
+        setKey = SetterKey(interned);
+        // The reference keeps the interned text, and so the keys, valid.
+        luaL_ref(state, LUA_REGISTRYINDEX);
+    }
+    const char16_t* shown = WStringPtr(name).IsEmpty() ? u"*" : name;
+    if (getThunk != nullptr) {
+        if (profiling)
+            RegisterProfileName(getter, Format(u"%ls.%ls(%ls)", mClassName, shown, u"get"));
+        PushLightKey(state, getKey);
+        PushNativeClosure(getter, getThunk);
+        lua_rawset(state, instanceMeta);
+        if (!WStringPtr(name).IsEmpty()) {
+            lua_pushlightuserdata(state, &sGetterTableKey);
+            lua_rawget(state, instanceMeta);
+            if (lua_istable(state, -1)) {
+                char* utf8 = Utf8Of(name);
+                lua_pushstring(state, utf8 != nullptr ? utf8 : "");
+                MemFree(utf8);
+                if (getThunk == &ScriptMethodThunk)
+                    lua_pushlightuserdata(state, getter);
+                else
+                    PushNativeClosure(getter, getThunk);
+                lua_rawset(state, -3);
+            }
+            lua_pop(state, 1);
+        }
+    }
+    if (setThunk != nullptr) {
+        if (profiling)
+            RegisterProfileName(setter, Format(u"%ls.%ls(%ls)", mClassName, shown, u"set"));
+        PushLightKey(state, setKey);
+        PushNativeClosure(setter, setThunk);
+        lua_rawset(state, instanceMeta);
+    }
+}
+
+void LuaScriptManager::RegisterReadOnlyProperty(const char16_t* name, void* getter, ScriptThunk getThunk) {
+    RegisterProperty(name, getter, getThunk, nullptr, nullptr);
+}
+
+void LuaScriptManager::SetClassField(const char16_t* name, const Variable& value, bool isStatic) {
+    if (!VOLUX_CHECK(_SOURCE, mClassName != _null))
+        return;
+    if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE))
+        return;
+    lua_State* state = mLuaState;
+    char* utf8 = Utf8Of(name);
+    if (utf8 == nullptr)
+        return;
+    if (isStatic)
+        lua_getfield(state, -1, "__metatable");
+    else
+        lua_pushvalue(state, -1);
+    lua_pushstring(state, utf8);
+    MemFree(utf8);
+    PushValue(value);
+    lua_rawset(state, -3);
+    lua_pop(state, 1);
+}
+
+bool LuaScriptManager::CreateGlobalObject(const char16_t* objectName, const char16_t* className) {
+    lua_State* state = mLuaState;
+    int top = lua_gettop(state);
+    char* classUtf8 = Utf8Of(className);
+    char* objectUtf8 = Utf8Of(objectName);
+    bool ok = false;
+    if (classUtf8 != nullptr && objectUtf8 != nullptr) {
+        lua_getglobal(state, classUtf8);
+        if (lua_istable(state, -1)) {
+            lua_getfield(state, -1, "new");
+            lua_remove(state, -2);
+            if (lua_isfunction(state, -1)) {
+                int code = ProtectedCall(0);
+                CaptureError(code);
+                if (code != 0) {
+                    LogLastError();
+                } else {
+                    lua_setglobal(state, objectUtf8);
+                    ok = true;
+                }
+            }
+        }
+        if (!ok && lastError.IsEmpty())
+            PrintBoth(u"[LS] Can't create global object %ls of class %ls", NonNull(objectName), NonNull(className));
+    }
+    MemFree(classUtf8);
+    MemFree(objectUtf8);
+    lua_settop(state, top);
+    return ok;
+}
+
+ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObject* object, bool withProxy) {
+    if (object == nullptr || object->binding != nullptr)
+        return object;
+    lua_State* state = mLuaState;
+    int top = lua_gettop(state);
+    char* utf8 = Utf8Of(className);
+    if (utf8 == nullptr)
+        return nullptr;
+    luaL_getmetatable(state, utf8);
+    MemFree(utf8);
+    int instanceMeta = lua_gettop(state);
+    if (!lua_istable(state, instanceMeta)) {
+        lua_settop(state, top);
+        PrintBoth(u"[LS] Can't bind object to unknown class %ls", NonNull(className));
+        return nullptr;
+    }
+    ScriptBinding* binding = new ScriptBinding();
+    binding->withProxy = withProxy;
+    binding->state = state;
+    binding->className = className;
+
+    lua_newtable(state);
+    int table = lua_gettop(state);
+    lua_newtable(state);
+    int objectMeta = lua_gettop(state);
+    for (const char* name : _COPIED_METAMETHODS) {
+        lua_getfield(state, instanceMeta, name);
+        if (lua_isnil(state, -1))
+            lua_pop(state, 1);
+        else
+            lua_setfield(state, objectMeta, name);
+    }
+    lua_pushvalue(state, instanceMeta);
+    lua_rawseti(state, objectMeta, _META_INSTANCE);
+    if (!withProxy && !HasGetters(state, instanceMeta)) {
+        // Nothing to compute on a read: the script engine finds the instance functions
+        // in the instance metatable itself, without a native call per look-up.
+        lua_pushvalue(state, instanceMeta);
+        lua_setfield(state, objectMeta, "__index");
+    }
+    if (withProxy) {
+        lua_newtable(state);
+        int proxy = lua_gettop(state);
+        const lua_CFunction accessors[] = {&InstanceRead, &InstanceWrite};
+        const char* const names[] = {"__index", "__newindex"};
+        for (int i = 0; i < 2; i++) {
+            lua_pushlightuserdata(state, this);
+            lua_pushvalue(state, instanceMeta);
+            lua_pushvalue(state, proxy);
+            lua_pushlightuserdata(state, &sGetterTableKey);
+            lua_rawget(state, instanceMeta);
+            lua_pushcclosure(state, accessors[i], 4);
+            lua_setfield(state, objectMeta, names[i]);
+        }
+        lua_rawseti(state, objectMeta, _META_PROXY);
+    }
+    HostSlot* slot = static_cast<HostSlot*>(lua_newuserdata(state, sizeof(HostSlot)));
+    slot->tag = _HOST_TAG;
+    slot->reserved = 0;
+    slot->object = object;
+    slot->manager = this;
+    lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().slotMetatable);
+    lua_setmetatable(state, -2);
+    lua_rawseti(state, objectMeta, _META_SLOT);
+    lua_setmetatable(state, table);
+
+    const int maps[] = {objectMap, strongMap};
+    for (int map : maps) {
+        lua_rawgeti(state, LUA_REGISTRYINDEX, map);
+        lua_pushlightuserdata(state, object);
+        lua_pushvalue(state, table);
+        lua_rawset(state, -3);
+        lua_pop(state, 1);
+    }
+    binding->slot = slot;
+    object->binding = binding;
+    lua_settop(state, top);
+    return object;
+}
+
+void LuaScriptManager::FreeBinding(ScriptObject* object) {
+    if (object == nullptr || object->binding == nullptr)
+        return;
+    ScriptBinding* binding = object->binding;
+    object->binding = nullptr;
+    if (!mClosing && binding->slot != nullptr && binding->state != nullptr) {
+        // The table outlives the object: it must never reach it again.
+        binding->slot->object = nullptr;
+        lua_State* state = binding->state;
+        for (const ScriptStateRecord& record : states) {
+            if (record.state != state)
+                continue;
+            const int maps[] = {record.objectMap, record.strongMap};
+            for (int map : maps) {
+                lua_rawgeti(state, LUA_REGISTRYINDEX, map);
+                lua_pushlightuserdata(state, object);
+                lua_pushnil(state);
+                lua_rawset(state, -3);
+                lua_pop(state, 1);
+            }
+            int ref = 0;
+            while (binding->refs.Count() > 0 && binding->refs.Pop(&ref))
+                luaL_unref(state, LUA_REGISTRYINDEX, ref);
+        }
+    }
+    delete binding;
+}
+
+bool LuaScriptManager::PushObjectTable(ScriptObject* object) {
+    if (object == nullptr || object->binding == nullptr)
+        return false;
+    ScriptBinding* binding = object->binding;
+    if (binding->slot == nullptr) {
+        // Held natively while its table was collected: give it a new table.
+        WString className = binding->className;
+        bool withProxy = binding->withProxy;
+        int holdCount = binding->holdCount;
+        delete binding;
+        object->binding = nullptr;
+        if (BindObject(className, object, withProxy) == nullptr || object->binding == nullptr)
+            return false;
+        object->binding->holdCount = holdCount;
+    }
+    lua_rawgeti(mLuaState, LUA_REGISTRYINDEX, objectMap);
+    lua_pushlightuserdata(mLuaState, object);
+    lua_rawget(mLuaState, -2);
+    lua_remove(mLuaState, -2);
+    if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE)) {
+        lua_pop(mLuaState, 1);
+        return false;
+    }
+    return true;
+}
+
+void LuaScriptManager::PushObject(ScriptObject* object) {
+    if (!PushObjectTable(object)) {
+        lua_pushnil(mLuaState);
+        return;
+    }
+    ScriptBinding* binding = object->binding;
+    if (binding->strongHeld) {
+        lua_rawgeti(mLuaState, LUA_REGISTRYINDEX, strongMap);
+        lua_pushlightuserdata(mLuaState, object);
+        lua_pushnil(mLuaState);
+        lua_rawset(mLuaState, -3);
+        lua_pop(mLuaState, 1);
+        binding->strongHeld = false;
+    }
+}
+
+ScriptObject* LuaScriptManager::ToObject(int index) {
+    HostSlot* slot = SlotOf(mLuaState, index);
+    return slot != nullptr ? slot->object : nullptr;
+}
+
+void LuaScriptManager::AttachChild(ScriptObject* object, ScriptObject* child) {
+    if (object == nullptr || child == nullptr || !PushObjectTable(object))
+        return;
+    lua_pushlightuserdata(mLuaState, child);
+    PushObject(child);
+    lua_rawset(mLuaState, -3);
+    lua_pop(mLuaState, 1);
+}
+
+void LuaScriptManager::DetachChild(ScriptObject* object, ScriptObject* child) {
+    if (object == nullptr || child == nullptr || !PushObjectTable(object))
+        return;
+    lua_pushlightuserdata(mLuaState, child);
+    lua_pushnil(mLuaState);
+    lua_rawset(mLuaState, -3);
+    lua_pop(mLuaState, 1);
+    PushObject(child);  // ends the child's strong hold
+    lua_pop(mLuaState, 1);
+}
+
+void LuaScriptManager::HoldObject(ScriptObject* object) {
+    if (object == nullptr || !PushObjectTable(object))
+        return;
+    int ref = luaL_ref(mLuaState, LUA_REGISTRYINDEX);
+    if (!object->binding->refs.Push(ref))
+        luaL_unref(mLuaState, LUA_REGISTRYINDEX, ref);
+}
+
+void LuaScriptManager::ReleaseObject(ScriptObject* object) {
+    if (object == nullptr || object->binding == nullptr || object->binding->refs.Count() == 0)
+        return;
+    int ref = 0;
+    if (object->binding->refs.Pop(&ref))
+        luaL_unref(mLuaState, LUA_REGISTRYINDEX, ref);
+}
+
+void LuaScriptManager::AddBindingRef(ScriptObject* object) {
+    if (object != nullptr && object->binding != nullptr)
+        object->binding->holdCount++;
+}
+
+void LuaScriptManager::ReleaseBindingRef(ScriptObject* object) {
+    if (object != nullptr && object->binding != nullptr && object->binding->holdCount > 0)
+        object->binding->holdCount--;
+}
+
+} // namespace Volux

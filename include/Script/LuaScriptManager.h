@@ -1,0 +1,269 @@
+// The script manager over LuaJIT (the Lua 5.1 C API). One concern per source file:
+// LuaScriptManager.cpp (states, loading, running, errors, globals, references),
+// ScriptCall.cpp (native-call frames, arguments, results), ScriptBinding.cpp (classes,
+// object tables and their lifetime), ScriptValues.cpp (script values <-> Variable),
+// ConfigBlock.cpp ("LUC1" blocks) and ScriptProfiler.cpp (profiling, allocation counts).
+#pragma once
+
+#include "Common/Array.h"
+#include "Common/Hash.h"
+#include "Common/Queue.h"
+#include "Common/Stack.h"
+#include "Script/IScriptManager.h"
+
+namespace Volux {
+
+// One function's costs since the last dump.
+struct ProfileRecord {
+    WString name;
+    bool mCFunc = false;   // native function (measured by Begin/EndNativeProfile)
+    WString source;        // script source, empty for native functions
+    int line = -1;         // definition line, -1 for native functions
+    int calls = 0;
+    _qword start = 0;      // counter at the last entry
+    _qword total = 0;      // counter ticks since the last dump
+    const void* key = nullptr;  // the identity the record is filed under
+};
+
+struct AllocationEntry {
+    _dword totalBytes = 0;
+    _dword allocations = 0;
+    WString position;      // "source:line:function"
+};
+
+// One script state and the registry references the host keeps in it.
+struct ScriptStateRecord {
+    lua_State* state = nullptr;
+    int objectMap = 0;       // native pointer -> object table, weak values
+    int strongMap = 0;       // the same for objects no script holds yet
+    int proxyMetatable = 0;  // metatable of class tables
+    int owned = 0;           // the manager created the state and closes it
+    int slotMetatable = 0;   // metatable of host slots: carries the collection hook
+    int classLinks = 0;      // class table -> its linked table, weak keys
+};
+
+struct ScriptCallFrame {
+    ScriptObject* self = nullptr;
+};
+
+struct ScriptArgText {
+    char16_t* text = nullptr;
+    _dword depth = 0;      // frame depth the text belongs to
+    bool pooled = false;   // a buffer of textBuffers (else a separate allocation)
+};
+
+class LuaScriptManager : public IScriptManager {
+public:
+    static constexpr int _TEXT_BUFFER_CHARS = 1024;
+    static constexpr int _UTF8_BUFFER_BYTES = 1024;
+    static constexpr int _CHUNK_NAME_BYTES = 1024;
+
+    LuaScriptManager();
+    ~LuaScriptManager() override;
+    LuaScriptManager(const LuaScriptManager&) = delete;
+    LuaScriptManager& operator=(const LuaScriptManager&) = delete;
+
+    void SetErrorCallback(ScriptErrorCallback callback) override { errorCallback = callback; }
+    int CreateState(lua_State* state) override;
+    bool SwitchState(int index) override;
+    int GetScriptType() override { return 2; }
+    lua_State* GetState() override { return mLuaState; }
+    void StartHook() override {}
+    void SpareHook() override {}
+    lua_State* GetCurrentState() override { return mLuaState; }
+    int LoadString(const char16_t* text) override;
+    int LoadBuffer(const ByteBuffer& buffer) override;
+    int LoadFile(const char16_t* path) override;
+    bool RunString(Variable& result, const char16_t* text, const char16_t* chunkName, int mode) override;
+    bool RunBuffer(Variable& result, const ByteBuffer& buffer, int mode) override;
+    bool RunFile(Variable& result, const char16_t* path, int mode) override;
+    bool SetGlobal(ScriptObject* object, const char* name, const Variable& value) override;
+    bool SetGlobal(ScriptObject* object, const char16_t* name, const Variable& value) override;
+    bool GetGlobal(Variable& result, ScriptObject* object, const char* name) override;
+    bool GetGlobal(Variable& result, ScriptObject* object, const char16_t* name) override;
+    bool BeginClass(const char16_t* className, ScriptThunk constructor) override;
+    void EndClass() override;
+    void RegisterFunction(const char16_t* name, void* function, ScriptThunk thunk, bool isStatic) override;
+    void RegisterProperty(const char16_t* name, void* getter, ScriptThunk getThunk, void* setter,
+                          ScriptThunk setThunk) override;
+    void RegisterReadOnlyProperty(const char16_t* name, void* getter, ScriptThunk getThunk) override;
+    void SetClassField(const char16_t* name, const Variable& value, bool isStatic) override;
+    bool CreateGlobalObject(const char16_t* objectName, const char16_t* className) override;
+    ScriptObject* BindObject(const char16_t* className, ScriptObject* object, bool withProxy) override;
+    void FreeBinding(ScriptObject* object) override;
+    void AttachChild(ScriptObject* object, ScriptObject* child) override;
+    void HoldObject(ScriptObject* object) override;
+    void DetachChild(ScriptObject* object, ScriptObject* child) override;
+    void ReleaseObject(ScriptObject* object) override;
+    void AddBindingRef(ScriptObject* object) override;
+    void ReleaseBindingRef(ScriptObject* object) override;
+    ScriptObject* FetchThis(bool peek) override;
+    void* BeginCall(void* function) override;
+    int ReservedSlot(int) override { return 0; }
+    int MakeFunction(void* function, ScriptThunk thunk) override;
+    intptr_t StoreArgFunction(ScriptObject* object, intptr_t key, int index) override;
+    int RefArgFunction(int index) override;
+    void ClearMember(ScriptObject* object, intptr_t& key) override;
+    void ReleaseRef(int& ref) override;
+    intptr_t MoveRefToMember(ScriptObject* object, intptr_t key, int& ref) override;
+    int GetArgCount() override;
+    bool GetArgBool(int index) override;
+    char16_t GetArgWChar(int index) override;
+    int8_t GetArgInt8(int index) override;
+    int16_t GetArgInt16(int index) override;
+    int32_t GetArgInt32(int index) override;
+    int64_t GetArgInt64(int index) override;
+    uint8_t GetArgUInt8(int index) override;
+    uint16_t GetArgUInt16(int index) override;
+    uint32_t GetArgUInt32(int index) override;
+    uint64_t GetArgUInt64(int index) override;
+    float GetArgFloat(int index) override;
+    double GetArgDouble(int index) override;
+    const char16_t* GetArgString(int index) override;
+    ScriptObject* GetArgObject(int index) override;
+    bool GetArgValue(int index, Variable& result) override;
+    int ReturnValue(const Variable& value) override;
+    int ReturnNothing() override;
+    int ReturnBool(bool value) override;
+    int ReturnWChar(char16_t value) override;
+    int ReturnInt8(int8_t value) override;
+    int ReturnInt16(int16_t value) override;
+    int ReturnInt32(int32_t value) override;
+    int ReturnInt64(int64_t value) override;
+    int ReturnUInt8(uint8_t value) override;
+    int ReturnUInt16(uint16_t value) override;
+    int ReturnUInt32(uint32_t value) override;
+    int ReturnUInt64(uint64_t value) override;
+    int ReturnFloat(float value) override;
+    int ReturnDouble(double value) override;
+    int ReturnString(const char16_t* text) override;
+    int ReturnObject(ScriptObject* object) override;
+    void SetCallError(const char16_t* text) override { callError = text; }
+    bool CallFunction(ScriptObject* object, intptr_t key, const Array<Variable>& arguments, Variable* result) override;
+    bool CallFunction(ScriptObject* object, intptr_t key, const Variable& argument, Variable* result) override;
+    bool CallFunction(ScriptObject* object, intptr_t key, Variable* result) override;
+    void EnableProfiling(bool on) override;
+    void DumpProfile() override;
+    void SetProfileThreshold(int milliseconds) override { profileThreshold = milliseconds; }
+    int GetProfileThreshold() override { return profileThreshold; }
+    bool IsProfiling() override { return profiling; }
+    void BeginNativeProfile(void* function) override;
+    void EndNativeProfile() override;
+    void TrackAllocations(int threshold) override;
+    int CallErrorCallback(const char16_t* text) override { return errorCallback != nullptr ? errorCallback(text) : 0; }
+    WStringPtr GetLastError() override { return lastError; }
+    void CollectGarbage() override;
+    bool SaveConfig(const ConfigTree* config, const char16_t* name, const char16_t* path) override;
+
+    // Value conversion (ScriptValues.cpp). PushValue pushes exactly one value; object is
+    // the owner of a function stored under a light key (kind 17 without reference).
+    void PushValue(const Variable& value, ScriptObject* object = nullptr);
+    // Converts the value at index; a result of kind 0 takes its kind from the value.
+    void ReadValue(int index, Variable& result);
+
+    // Object tables (ScriptBinding.cpp). PushObject pushes the table (nil for null) and
+    // ends its strong hold; a held object whose table was collected gets a new one.
+    void PushObject(ScriptObject* object);
+    // Pushes the object's table without ending its strong hold; false (nothing pushed)
+    // for a null or unbound object.
+    bool PushObjectTable(ScriptObject* object);
+    // The object of the table at index when it carries a host slot, else null.
+    ScriptObject* ToObject(int index);
+    // Registry reference of the class-link table of the given state.
+    int CurrentClassLinks(lua_State* state);
+    // Called by the collection hook with the collected table's slot.
+    void ObjectTableCollected(HostSlot* slot);
+
+    // The protected call of every run and call: nargs arguments above the function,
+    // one result left on success, the error value on failure. Returns the engine's code.
+    int ProtectedCall(int nargs);
+    // Error capture: lastError and the error callback after a load or call.
+    void CaptureError(int code);
+    // Logs lastError once on each stream.
+    void LogLastError();
+
+    // Script profiling hooks (ScriptProfiler.cpp).
+    void OnHook(lua_State* state, void* debugRecord);
+    void OnAllocation(size_t oldSize, size_t newSize);
+    void CloseProfileEntriesToMarker();
+    void CloseProfileEntry(bool cfunc);
+    void UpdateHook();
+    // Restores the allocator and forgets the hook without printing (destruction).
+    void StopObservers();
+    void* OriginalAlloc() const { return mOriginalAlloc; }
+    void* OriginalAllocUser() const { return mOriginalAllocUser; }
+
+    // The tree a config host value stands for, or null: light userdata from scripts is
+    // never trusted as a pointer.
+    const ConfigTree* FindConfigTree(const void* host) const;
+
+    // The bytes of a file: the seam a resource manager will take over.
+    static bool ReadScriptFile(const char16_t* path, ByteBuffer& buffer);
+    // Argument text buffers ready for reuse (queue and spares).
+    _dword PooledTextBuffers() const { return textBuffers.Count() + _dword(mSpareCount); }
+
+    // Reads "LUC1" blocks (ConfigBlock.cpp); false when the buffer had none or a block failed.
+    bool RunConfigBlocks(const ByteBuffer& buffer);
+
+    ScriptErrorCallback errorCallback = nullptr;
+    Array<ConfigTree*> configTrees;
+    Array<ScriptStateRecord> states;
+    lua_State* mLuaState = nullptr;
+    bool profiling = false;
+    int profileThreshold = -1;
+    Hash<const void*, ProfileRecord*> profileTable{397};
+    Stack<ProfileRecord*> mProfStack;
+    int allocThreshold = -1;
+    Hash<WString, AllocationEntry> allocationTable{397};
+    Stack<ScriptCallFrame> callFrames;
+    Array<ScriptArgText> argTexts;
+    Queue<char16_t*> textBuffers;
+    char* utf8Buffer = nullptr;
+    const char16_t* mClassName = nullptr;
+    int objectMap = 0;
+    int strongMap = 0;
+    int proxyMetatable = 0;
+    WString lastError;
+    WString callError;
+    bool resultLeft = false;
+
+private:
+    // The current state's record (a copy's source) for the hidden references.
+    ScriptStateRecord& CurrentRecord();
+    // Ends the current native call: argument texts, frame, call error. False when no
+    // frame was open. self receives the frame's object.
+    bool EndCall(ScriptObject** self);
+    // Raises callError (if any) as a script error; does not return then.
+    void RaiseCallError();
+    // Stack slot of argument index, 0 when outside a call or beyond the last argument.
+    int ArgSlot(int index);
+    int RunChunk(const char* bytes, size_t length, const char* chunkName, Variable& result, int mode);
+    void PushMember(ScriptObject* object, intptr_t key);
+    bool CallPushedFunction(int nargs, Variable* result);
+    void RegisterProfileName(void* function, const WString& name);
+    void PushNativeClosure(void* function, ScriptThunk thunk);
+    void PushValueAt(const Variable& value, ScriptObject* object, int depth);
+    void ReleaseArgTexts(_dword depth);
+
+    // The buffers most recently given back, reused first: the queue's index arithmetic
+    // was a measurable part of every native call with a text argument.
+    static constexpr int _SPARE_BUFFERS = 4;
+    char16_t* mSpareBuffers[_SPARE_BUFFERS] = {};
+    int mSpareCount = 0;
+    char16_t* TakeTextBuffer();
+    void GiveBackTextBuffer(char16_t* buffer);
+
+    WString mClassNameText;        // storage behind mClassName
+    bool mClosing = false;         // states are being closed: bindings are not unlinked
+    // Allocation observer chain (ScriptProfiler.cpp).
+    void* mOriginalAlloc = nullptr;
+    void* mOriginalAllocUser = nullptr;
+    lua_State* mAllocState = nullptr;
+    char mAllocSource[256] = {};
+    char mAllocName[128] = {};
+    int mAllocLine = 0;
+    bool mInAllocation = false;
+
+};
+
+} // namespace Volux

@@ -1,0 +1,358 @@
+// Native classes and object tables: registration, properties, the host slot, object
+// lifetime across returns, drops, collections and native holds, children and members.
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+#include <string>
+
+#include "Common/EngineContext.h"
+#include "Common/StringFormatter.h"
+#include "Script/LuaScriptManager.h"
+#include "Support/LogCapture.h"
+
+using namespace Volux;
+using VoluxTest::LogCapture;
+using VoluxTest::Narrow;
+
+namespace {
+
+int sDeleted = 0;
+int sGetterCalls = 0;
+
+class Widget : public ScriptObject {
+public:
+    ~Widget() override { sDeleted++; }
+    int size = 3;
+    std::u16string label = u"plain";
+    std::u16string lastField;
+};
+
+Widget* sLastMade = nullptr;
+
+int NewWidget(lua_State*) {
+    IScriptManager& scripts = *EngineContext::Get().scriptManager;
+    scripts.BeginCall(reinterpret_cast<void*>(&NewWidget));
+    Widget* widget = new Widget();
+    sLastMade = widget;
+    scripts.BindObject(u"Widget", widget, false);
+    return scripts.ReturnObject(widget);
+}
+
+int Add(IScriptManager& scripts, ScriptObject* self) {
+    if (self == nullptr)
+        return scripts.ReturnInt32(-1);
+    return scripts.ReturnInt32(static_cast<Widget*>(self)->size + scripts.GetArgInt32(0) + scripts.GetArgInt32(1));
+}
+
+int GetSize(IScriptManager& scripts, ScriptObject* self) {
+    sGetterCalls++;
+    return scripts.ReturnInt32(self != nullptr ? static_cast<Widget*>(self)->size : -1);
+}
+
+int SetSize(IScriptManager& scripts, ScriptObject* self) {
+    if (self != nullptr)
+        static_cast<Widget*>(self)->size = scripts.GetArgInt32(0);
+    return scripts.ReturnNothing();  // the object: the assignment is complete
+}
+
+int GetLabel(IScriptManager& scripts, ScriptObject* self) {
+    return scripts.ReturnString(self != nullptr ? static_cast<Widget*>(self)->label.c_str() : u"");
+}
+
+int Twice(IScriptManager& scripts, ScriptObject*) { return scripts.ReturnDouble(scripts.GetArgDouble(0) * 2); }
+
+// Catch-all: reads answer "any:<field>", writes of fields starting with "x" are taken.
+int AnyGet(IScriptManager& scripts, ScriptObject*) {
+    std::u16string text = u"any:";
+    text += scripts.GetArgString(0);
+    return scripts.ReturnString(text.c_str());
+}
+int AnySet(IScriptManager& scripts, ScriptObject* self) {
+    std::u16string field = scripts.GetArgString(0);
+    if (self == nullptr || field.empty() || field[0] != u'x') {
+        scripts.BeginCall(nullptr);  // no result: the value is stored raw
+        return 0 * scripts.ReturnNothing();
+    }
+    static_cast<Widget*>(self)->lastField = field;
+    return scripts.ReturnNothing();
+}
+
+int IsWidget(IScriptManager& scripts, ScriptObject*) { return scripts.ReturnBool(scripts.GetArgObject(0) != nullptr); }
+
+class ScriptBindingTest : public testing::Test {
+protected:
+    void SetUp() override {
+        sDeleted = 0;
+        sGetterCalls = 0;
+        ASSERT_TRUE(scripts.BeginClass(u"Widget", &NewWidget));
+        RegisterMethod(scripts, u"add", &Add);
+        RegisterStatic(scripts, u"twice", &Twice);
+        RegisterAccessors(scripts, u"size", &GetSize, &SetSize);
+        RegisterAccessors(scripts, u"label", &GetLabel, nullptr);
+        Variable kind;
+        kind.SetText(u"widget");
+        scripts.SetClassField(u"kind", kind, false);
+        Variable version;
+        version.SetInt32(4);
+        scripts.SetClassField(u"version", version, true);
+        scripts.EndClass();
+        ASSERT_TRUE(scripts.BeginClass(u"Loose", nullptr));
+        RegisterAccessors(scripts, u"", &AnyGet, &AnySet);
+        scripts.EndClass();
+        RegisterStatic(scripts, u"isWidget", &IsWidget);
+    }
+    std::u16string Run(const char16_t* text) {
+        Variable result;
+        EXPECT_TRUE(scripts.RunString(result, text, u"bind.lua", _RUN_CONVERT)) << Narrow(scripts.GetLastError().Text());
+        return std::u16string(result.AsText().Text());
+    }
+    void Exec(const char16_t* text) {
+        Variable result;
+        EXPECT_TRUE(scripts.RunString(result, text, u"bind.lua", _RUN_DISCARD)) << Narrow(scripts.GetLastError().Text());
+    }
+    // A widget as native code makes one: bound, not yet seen by scripts.
+    Widget* Bound(bool withProxy = false) {
+        Widget* widget = new Widget();
+        EXPECT_EQ(scripts.BindObject(u"Widget", widget, withProxy), widget);
+        return widget;
+    }
+    // Gives the object to scripts as the global g, the way a native return does.
+    void GiveToScripts(ScriptObject* object, const char* name = "g") {
+        scripts.PushObject(object);
+        lua_setglobal(scripts.GetState(), name);
+    }
+    LogCapture log;
+    LuaScriptManager scripts;
+};
+
+} // namespace
+
+TEST_F(ScriptBindingTest, ObjectsAreTablesWithMethodsPropertiesAndFields) {
+    Exec(u"w = Widget.new()");
+    EXPECT_EQ(Run(u"return type(w)"), u"table");
+    EXPECT_EQ(Run(u"return tostring(w:add(10, 20))"), u"33");
+    EXPECT_EQ(Run(u"return tostring(w.size)"), u"3");
+    Exec(u"w.size = 8");
+    EXPECT_EQ(sLastMade->size, 8);
+    EXPECT_EQ(Run(u"return w.label .. ' ' .. w.kind .. ' ' .. Widget.version .. ' ' .. Widget.twice(4)"),
+              u"plain widget 4 8");
+    EXPECT_EQ(Run(u"return tostring(getmetatable(w) == Widget)"), u"true");
+    // Fields scripts store live in the table; pairs sees nothing of the host.
+    Exec(u"w.note = 'mine'");
+    EXPECT_EQ(Run(u"local keys = {} for k in pairs(w) do keys[#keys + 1] = tostring(k) end "
+                  u"return table.concat(keys, ',')"),
+              u"note");
+    EXPECT_EQ(Run(u"return tostring(isWidget(w)) .. tostring(isWidget({})) .. "
+                  u"tostring(isWidget(setmetatable({}, {__index = w})))"),
+              u"truefalsefalse");
+}
+
+TEST_F(ScriptBindingTest, FieldWithoutSetterIsStoredRawAndReadBackWithoutGetter) {
+    Exec(u"w = Widget.new() w.label = 'own'");
+    EXPECT_EQ(Run(u"return rawget(w, 'label')"), u"own");
+    sGetterCalls = 0;
+    EXPECT_EQ(Run(u"return w.label"), u"own");
+    Exec(u"local s = w.size");
+    EXPECT_EQ(sGetterCalls, 1);
+    Exec(u"w.size = 5");
+    EXPECT_EQ(Run(u"return tostring(rawget(w, 'size'))"), u"nil");
+}
+
+TEST_F(ScriptBindingTest, CatchAllAccessorReceivesTheFieldName) {
+    Widget* widget = new Widget();
+    ASSERT_EQ(scripts.BindObject(u"Loose", widget, false), widget);
+    GiveToScripts(widget, "loose");
+    EXPECT_EQ(Run(u"return loose.anything"), u"any:anything");
+    Exec(u"loose.xray = 1 loose.other = 2");
+    EXPECT_EQ(widget->lastField, u"xray");
+    EXPECT_EQ(Run(u"return tostring(rawget(loose, 'xray')) .. tostring(rawget(loose, 'other'))"), u"nil2");
+}
+
+TEST_F(ScriptBindingTest, ClassTableWritesAddInstanceFunctions) {
+    Exec(u"function Widget:describe() return 'size ' .. self.size end w = Widget.new()");
+    EXPECT_EQ(Run(u"return w:describe()"), u"size 3");
+    EXPECT_EQ(Run(u"return tostring(Widget.describe ~= nil)"), u"true");
+}
+
+TEST_F(ScriptBindingTest, TextOfObjects) {
+    Exec(u"w = Widget.new()");
+    std::u16string expected = Format(u"table: 0x%p", static_cast<void*>(sLastMade)).Text();
+    EXPECT_EQ(Run(u"return tostring(w)"), expected);
+    Exec(u"function Widget.tostring(self) return 'W' .. self.size end");
+    EXPECT_EQ(Run(u"return tostring(w)"), u"W3");
+}
+
+TEST_F(ScriptBindingTest, BindingTwiceKeepsOneTable) {
+    Widget* widget = Bound();
+    ScriptBinding* binding = widget->binding;
+    EXPECT_EQ(scripts.BindObject(u"Widget", widget, false), widget);
+    EXPECT_EQ(widget->binding, binding);
+    lua_State* state = scripts.GetState();
+    scripts.PushObject(widget);
+    scripts.PushObject(widget);
+    EXPECT_TRUE(lua_rawequal(state, -1, -2));
+    lua_pop(state, 2);
+    Widget unbound;
+    EXPECT_EQ(scripts.BindObject(u"Unknown", &unbound, false), nullptr);
+    EXPECT_EQ(unbound.binding, nullptr);
+    EXPECT_EQ(scripts.BindObject(u"Widget", nullptr, false), nullptr);
+}
+
+TEST_F(ScriptBindingTest, LifetimeAcrossReturnsDropsCollectionsAndHolds) {
+    enum Hold { _NONE, _BINDING_REF, _HOLD_OBJECT, _ATTACHED, _NEVER_GIVEN, _SCRIPT_KEEPS };
+    struct Case {
+        const char* name;
+        Hold hold;
+        bool survives;
+    } cases[] = {
+        {"dropped", _NONE, false},         {"binding ref", _BINDING_REF, true}, {"held", _HOLD_OBJECT, true},
+        {"attached", _ATTACHED, true},     {"never given", _NEVER_GIVEN, true}, {"kept", _SCRIPT_KEEPS, true},
+    };
+    for (const Case& c : cases) {
+        scripts.CollectGarbage();
+        sDeleted = 0;
+        Widget* parent = Bound();
+        scripts.PushObject(parent);  // parent: held by the stack slot below until the case ends
+        int parentSlot = lua_gettop(scripts.GetState());
+        Widget* widget = Bound();
+        if (c.hold == _BINDING_REF)
+            scripts.AddBindingRef(widget);
+        if (c.hold == _HOLD_OBJECT)
+            scripts.HoldObject(widget);
+        if (c.hold == _ATTACHED)
+            scripts.AttachChild(parent, widget);
+        if (c.hold != _NEVER_GIVEN)
+            GiveToScripts(widget);
+        if (c.hold == _SCRIPT_KEEPS)
+            Exec(u"kept = g");
+        Exec(u"g = nil");
+        scripts.CollectGarbage();
+        EXPECT_EQ(sDeleted, c.survives ? 0 : 1) << c.name;
+        if (!c.survives) {
+            lua_remove(scripts.GetState(), parentSlot);
+            continue;
+        }
+        // Undo the hold: the object goes at the next collection (a binding ref keeps
+        // the native object but not its table, so the native side deletes it).
+        switch (c.hold) {
+            case _BINDING_REF:
+                EXPECT_EQ(widget->binding->slot, nullptr) << c.name;
+                scripts.ReleaseBindingRef(widget);
+                delete widget;
+                break;
+            case _HOLD_OBJECT: scripts.ReleaseObject(widget); break;
+            case _ATTACHED: scripts.DetachChild(parent, widget); break;
+            case _NEVER_GIVEN: GiveToScripts(widget, "tmp"); Exec(u"tmp = nil"); break;
+            case _SCRIPT_KEEPS: Exec(u"kept = nil"); break;
+            default: break;
+        }
+        scripts.CollectGarbage();
+        EXPECT_EQ(sDeleted, 1) << c.name;
+        lua_remove(scripts.GetState(), parentSlot);
+    }
+    scripts.CollectGarbage();
+}
+
+TEST_F(ScriptBindingTest, ObjectReturnedByConstructorIsDeletedWhenScriptDropsIt) {
+    Exec(u"local w = Widget.new() w.size = 1");
+    EXPECT_EQ(sDeleted, 0);
+    scripts.CollectGarbage();
+    EXPECT_EQ(sDeleted, 1);
+}
+
+TEST_F(ScriptBindingTest, HeldObjectGetsANewTableAfterItsTableWasCollected) {
+    Widget* widget = Bound();
+    scripts.AddBindingRef(widget);
+    GiveToScripts(widget);
+    Exec(u"g.note = 'old' g = nil");
+    scripts.CollectGarbage();
+    ASSERT_EQ(sDeleted, 0);
+    GiveToScripts(widget);
+    EXPECT_EQ(Run(u"return tostring(g.note) .. ' ' .. g:add(1, 1)"), u"nil 5");
+    scripts.ReleaseBindingRef(widget);
+    Exec(u"g = nil");
+    scripts.CollectGarbage();
+    EXPECT_EQ(sDeleted, 1);
+}
+
+TEST_F(ScriptBindingTest, TableOutlivingItsNativeObjectNeverReachesIt) {
+    Widget* widget = Bound();
+    GiveToScripts(widget);
+    delete widget;  // the native owner ends it while scripts still hold the table
+    EXPECT_EQ(Run(u"return tostring(g:add(1, 2)) .. ' ' .. tostring(isWidget(g)) .. ' ' .. tostring(g.size)"),
+              u"-1 false -1");
+    Exec(u"g = nil");
+    scripts.CollectGarbage();
+    EXPECT_EQ(sDeleted, 1);
+}
+
+TEST_F(ScriptBindingTest, ProxyTablesTakeTheFieldsScriptsStore) {
+    Widget* widget = Bound(true);
+    GiveToScripts(widget);
+    Exec(u"g.note = 'in proxy'");
+    EXPECT_EQ(Run(u"return g.note .. ' ' .. tostring(rawget(g, 'note')) .. ' ' .. g:add(0, 0)"), u"in proxy nil 3");
+}
+
+TEST_F(ScriptBindingTest, GlobalObjectsAndMembersUnderLightKeys) {
+    ASSERT_TRUE(scripts.CreateGlobalObject(u"_widget", u"Widget"));
+    Widget* widget = sLastMade;
+    EXPECT_EQ(Run(u"return tostring(_widget.size)"), u"3");
+    EXPECT_FALSE(scripts.CreateGlobalObject(u"_none", u"NoSuchClass"));
+
+    // A function kept on the object under a light key and called from native code.
+    int ref = scripts.LoadString(u"return function(x) return x + 100 end");
+    ASSERT_GT(ref, 0);
+    Variable maker;
+    ASSERT_TRUE(scripts.CallFunction(nullptr, ref, &maker));
+    scripts.ReleaseRef(ref);
+    ASSERT_EQ(maker.Kind(), _dword(_KIND_FUNCTION));
+    int functionRef = maker.AsFunction();
+    const intptr_t key = 0x1234;
+    EXPECT_EQ(scripts.MoveRefToMember(widget, key, functionRef), key);
+    EXPECT_EQ(functionRef, 0);
+    Variable argument;
+    argument.SetInt32(1);
+    Variable result;
+    ASSERT_TRUE(scripts.CallFunction(widget, key, argument, &result));
+    EXPECT_EQ(result.AsDouble(), 101.0);
+    intptr_t cleared = key;
+    scripts.ClearMember(widget, cleared);
+    EXPECT_EQ(cleared, 0);
+    EXPECT_FALSE(scripts.CallFunction(widget, key, argument, &result));
+
+    // Members and globals of the object table.
+    Variable value;
+    value.SetText(u"set natively");
+    ASSERT_TRUE(scripts.SetGlobal(widget, "note", value));
+    EXPECT_EQ(Run(u"return _widget.note"), u"set natively");
+    Variable read;
+    ASSERT_TRUE(scripts.GetGlobal(read, widget, "size"));
+    EXPECT_EQ(read.AsDouble(), 3.0);
+}
+
+TEST_F(ScriptBindingTest, RegistrationChecks) {
+    EXPECT_TRUE(scripts.BeginClass(u"First", nullptr));
+    EXPECT_FALSE(scripts.BeginClass(u"Second", nullptr));
+    EXPECT_NE(log.error.find(u"mClassName == _null"), std::u16string::npos);
+    scripts.EndClass();
+    log.Clear();
+    scripts.EndClass();
+    EXPECT_NE(log.error.find(u"mClassName != _null"), std::u16string::npos);
+    log.Clear();
+    scripts.RegisterReadOnlyProperty(u"p", nullptr, &ScriptMethodThunk);
+    EXPECT_NE(log.error.find(u"mClassName != _null"), std::u16string::npos);
+}
+
+TEST_F(ScriptBindingTest, ObjectsOfClassesWithoutPropertiesBehaveAlike) {
+    ASSERT_TRUE(scripts.BeginClass(u"Plain", nullptr));
+    RegisterMethod(scripts, u"add", &Add);
+    scripts.EndClass();
+    Widget* widget = new Widget();
+    ASSERT_EQ(scripts.BindObject(u"Plain", widget, false), widget);
+    GiveToScripts(widget, "p");
+    Exec(u"function Plain:later() return 'added ' .. self:add(1, 1) end p.own = 1");
+    EXPECT_EQ(Run(u"return p:later() .. ' ' .. tostring(p.missing) .. ' ' .. p.own .. ' ' .. "
+                  u"tostring(getmetatable(p) == Plain)"),
+              u"added 5 nil 1 true");
+    EXPECT_EQ(Run(u"return tostring(p)"), std::u16string(Format(u"table: 0x%p", static_cast<void*>(widget)).Text()));
+}
