@@ -25,6 +25,14 @@ struct Output {
             buffer[written] = c;
         written++;
     }
+    // A run of characters at once: only the part that still fits is copied.
+    void PutRun(const char16_t* from, int count) {
+        int room = capacity - 1 - written;
+        int copy = count < room ? count : (room > 0 ? room : 0);
+        for (int i = 0; i < copy; i++)
+            buffer[written + i] = from[i];
+        written += count;
+    }
     void Repeat(char16_t c, int count) {
         for (int i = 0; i < count; i++)
             Put(c);
@@ -49,13 +57,11 @@ void PutPadded(Output& out, const Spec& spec, const char16_t* prefix, int prefix
     int pad = spec.width > total ? spec.width - total : 0;
     if (!spec.left && !(spec.zero && spec.precision < 0))
         out.Repeat(u' ', pad);
-    for (int i = 0; i < prefixLength; i++)
-        out.Put(prefix[i]);
+    out.PutRun(prefix, prefixLength);
     if (!spec.left && spec.zero && spec.precision < 0)
         out.Repeat(u'0', pad);
     out.Repeat(u'0', zeros);
-    for (int i = 0; i < bodyLength; i++)
-        out.Put(body[i]);
+    out.PutRun(body, bodyLength);
     if (spec.left)
         out.Repeat(u' ', pad);
 }
@@ -161,6 +167,48 @@ constexpr int _FLOAT_CHARS = 1536;
 
 int FloatWithCLibrary(char* digits, int size, const Spec& spec, long double value, bool isLong, char16_t conversion);
 
+// %f with a small precision for moderate values, by integer arithmetic. The scaled value is
+// below 2^40, so its rounding error is under 2^-13; when its fraction lies clearly away from
+// one half, the rounding direction equals that of the exact binary value, which is what printf
+// rounds. Anything closer to a tie returns 0 and goes through to_chars.
+int FixedFast(char* out, double value, int precision) {
+    static const double _POWERS[10] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    static const unsigned long long _IPOWERS[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000,
+                                                    1000000000};
+    if (!std::isfinite(value))
+        return 0;
+    double scaled = std::fabs(value) * _POWERS[precision];
+    if (!(scaled < 1099511627776.0))
+        return 0;
+    double whole = std::floor(scaled);
+    double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5) < 1.0 / 1024)
+        return 0;
+    unsigned long long q = (unsigned long long)whole + (fraction > 0.5 ? 1 : 0);
+    unsigned long long integral = q / _IPOWERS[precision];
+    unsigned long long decimals = q % _IPOWERS[precision];
+    char reversed[24];
+    int n = 0;
+    do {
+        reversed[n++] = char('0' + integral % 10);
+        integral /= 10;
+    } while (integral != 0);
+    char* at = out;
+    if (std::signbit(value))
+        *at++ = '-';
+    while (n > 0)
+        *at++ = reversed[--n];
+    if (precision > 0) {
+        *at++ = '.';
+        for (int i = precision - 1; i >= 0; i--) {
+            at[i] = char('0' + decimals % 10);
+            decimals /= 10;
+        }
+        at += precision;
+    }
+    return int(at - out);
+}
+
 // Digits of f, e and g through to_chars; 0 when it cannot do the conversion.
 int FloatDigits(char* digits, int size, const Spec& spec, double value, char16_t conversion) {
     std::chars_format style;
@@ -179,6 +227,11 @@ int FloatDigits(char* digits, int size, const Spec& spec, double value, char16_t
             *at++ = '+';
         else if (spec.space)
             *at++ = ' ';
+    }
+    if (style == std::chars_format::fixed && precision <= 9) {
+        int count = FixedFast(at, value, precision);
+        if (count > 0)
+            return int(at - digits) + count;
     }
     std::to_chars_result result = std::to_chars(at, digits + size, value, style, precision);
     if (result.ec != std::errc())
@@ -241,7 +294,12 @@ int FormatInto(char16_t* buffer, int length, const char16_t* format, va_list arg
     const char16_t* at = format;
     while (*at != 0) {
         if (*at != u'%') {
-            out.Put(*at++);
+            const char16_t* run = at;
+            while (*at != 0 && *at != u'%')
+                at++;
+            out.PutRun(run, int(at - run));
+            if (out.Full())
+                break;
             continue;
         }
         const char16_t* start = at++;

@@ -57,6 +57,25 @@ TEST(Format, FloatsMatchTheCLibrary) {
     SAME_AS_SWPRINTF("%.3f|%.150f", 1e300, 0.5);
 }
 
+TEST(Format, FixedPointRoundingMatchesTheCLibraryAcrossValues) {
+    // Ties, near-ties and ordinary values at every small precision, both signs.
+    const double values[] = {0.0,   -0.0,       0.5,         1.5,       2.5,      0.125,      0.375, 1.005,
+                             2.675, 1e-7,       0.999999999, 123456.5,  1e11 + 0.5, 4503599627370497.0,
+                             1e20,  3.14159265, 0.045,       1234.5678, 9.9999995};
+    for (double base : values) {
+        for (double value : {base, -base}) {
+            for (int precision = 0; precision <= 10; precision++) {
+                EXPECT_EQ(S(Format(u"%.*f", precision, value)), Reference(L"%.*f", precision, value))
+                    << "value " << value << " precision " << precision;
+            }
+        }
+    }
+    for (int i = 0; i < 2000; i++) {
+        double value = i * 0.0005 + i * 1e-9;
+        EXPECT_EQ(S(Format(u"%.3f|%.1f|%f", value, value, value)), Reference(L"%.3f|%.1f|%f", value, value, value));
+    }
+}
+
 TEST(Format, TextsMatchTheCLibrary) {
     EXPECT_EQ(S(Format(u"[%ls][%10ls][%-10ls][%.2ls]", u"abc", u"abc", u"abc", u"abc")),
               Reference(L"[%ls][%10ls][%-10ls][%.2ls]", L"abc", L"abc", L"abc", L"abc"));
