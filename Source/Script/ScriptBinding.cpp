@@ -111,21 +111,14 @@ int CallGetter(lua_State* state, int kind) {
     return 1;
 }
 
-// __index of object tables: (object, key). Upvalues: manager, instance metatable, the
-// proxy table (objects with a proxy only) and the class's getter table.
-int InstanceRead(lua_State* state) {
-    if (lua_type(state, lua_upvalueindex(3)) == LUA_TTABLE) {
-        lua_pushvalue(state, 2);
-        lua_rawget(state, lua_upvalueindex(3));
-        if (!lua_isnil(state, -1))
-            return 1;
-        lua_pop(state, 1);
-    }
+// The read after the proxy table: instance metatable, getters, catch-all getter.
+int InstanceReadClass(lua_State* state) {
     lua_pushvalue(state, 2);
     lua_rawget(state, lua_upvalueindex(2));
     if (!lua_isnil(state, -1))
         return 1;
-    lua_pop(state, 1);
+    // The nil stays: results are taken from the top, and a direct getter call resets
+    // the stack to the object anyway.
     lua_pushvalue(state, 2);
     lua_rawget(state, lua_upvalueindex(4));
     int type = lua_type(state, -1);
@@ -142,6 +135,19 @@ int InstanceRead(lua_State* state) {
     if (!lua_isfunction(state, -1))
         return 0;
     return CallGetter(state, 2);
+}
+
+// __index of object tables: (object, key). Upvalues: manager, instance metatable, the
+// proxy table (objects with a proxy only) and the class's getter table.
+int InstanceRead(lua_State* state) {
+    if (lua_type(state, lua_upvalueindex(3)) == LUA_TTABLE) {
+        lua_pushvalue(state, 2);
+        lua_rawget(state, lua_upvalueindex(3));
+        if (!lua_isnil(state, -1))
+            return 1;
+        lua_pop(state, 1);
+    }
+    return InstanceReadClass(state);
 }
 
 // __newindex of object tables: (object, key, value); upvalues as for InstanceRead.
@@ -323,7 +329,8 @@ bool LuaScriptManager::BeginClass(const char16_t* className, ScriptThunk constru
         lua_rawset(state, instanceMeta);
     }
     int getters = lua_gettop(state);
-    const lua_CFunction metamethods[] = {&InstanceRead, &InstanceWrite, &InstanceText};
+    // The class's closures have no proxy table (upvalue 3 is nil): no proxy check.
+    const lua_CFunction metamethods[] = {&InstanceReadClass, &InstanceWrite, &InstanceText};
     const char* const names[] = {"__index", "__newindex", "__tostring"};
     for (int i = 0; i < 3; i++) {
         lua_pushlightuserdata(state, this);

@@ -18,8 +18,11 @@ void* LuaScriptManager::BeginCall(void* function) {
 
 ScriptObject* LuaScriptManager::FetchThis(bool peek) {
     ScriptObject* self = ToObject(1);
-    if (!peek && callFrames.Length() > 0)
-        callFrames.Top().self = self;
+    if (!peek && callFrames.Length() > 0) {
+        ScriptCallFrame& frame = callFrames.Top();
+        frame.self = self;
+        frame.firstArg = self != nullptr ? 2 : 1;
+    }
     return self;
 }
 
@@ -27,14 +30,14 @@ int LuaScriptManager::ArgSlot(int index) {
     _dword depth = callFrames.Length();
     if (depth == 0 || index < 0)
         return 0;
-    int slot = index + (callFrames.Top().self != nullptr ? 2 : 1);
+    int slot = index + callFrames.Top().firstArg;
     return slot <= lua_gettop(mLuaState) ? slot : 0;
 }
 
 int LuaScriptManager::GetArgCount() {
     if (callFrames.Length() == 0)
         return 0;
-    int count = lua_gettop(mLuaState) - (callFrames.Top().self != nullptr ? 1 : 0);
+    int count = lua_gettop(mLuaState) - (callFrames.Top().firstArg - 1);
     return count > 0 ? count : 0;
 }
 
@@ -44,6 +47,23 @@ bool LuaScriptManager::GetArgBool(int index) {
 }
 
 namespace {
+// The common short ASCII text without the general decoder: copies up to the first NUL
+// as Utf8ToWide does; false (buffer unspecified) when a byte needs the decoder.
+inline bool WidenAscii(char16_t* buffer, const char* utf8, size_t length) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(utf8);
+    size_t i = 0;
+    for (; i < length; i++) {
+        unsigned char b = bytes[i];
+        if (b >= 0x80)
+            return false;
+        if (b == 0)
+            break;
+        buffer[i] = char16_t(b);
+    }
+    buffer[i] = 0;
+    return true;
+}
+
 // Integer value of an argument (0 when absent); narrower widths truncate it.
 inline int64_t ArgInteger(lua_State* state, int slot) {
     return slot != 0 ? NumberToInt64(lua_tonumber(state, slot)) : 0;
@@ -84,15 +104,21 @@ const char16_t* LuaScriptManager::GetArgString(int index) {
     buffer[0] = 0;
     char16_t* text = buffer;
     lua_State* state = mLuaState;
-    switch (lua_type(state, slot)) {
+    int type = lua_type(state, slot);
+    switch (type) {
         case LUA_TNUMBER:
         case LUA_TSTRING: {
             // A number is converted on a copy, so the argument itself stays a number.
-            bool copy = lua_type(state, slot) == LUA_TNUMBER;
+            bool copy = type == LUA_TNUMBER;
             if (copy)
                 lua_pushvalue(state, slot);
             size_t length = 0;
             const char* utf8 = lua_tolstring(state, copy ? -1 : slot, &length);
+            if (length < size_t(_TEXT_BUFFER_CHARS) && WidenAscii(buffer, utf8, length)) {
+                if (copy)
+                    lua_pop(state, 1);
+                break;
+            }
             int count = length > size_t(_MAX_ALLOCATION / 4) ? int(_MAX_ALLOCATION / 4) : int(length);
             bool truncated = false;
             Utf8ToWide(buffer, _TEXT_BUFFER_CHARS, utf8, count, nullptr, &truncated);
@@ -148,7 +174,7 @@ const char16_t* LuaScriptManager::GetArgString(int index) {
         record.text = buffer;
         record.pooled = true;
     }
-    argTexts.Append(record);
+    argTexts.Push(record);
     return record.text;
 }
 
@@ -184,16 +210,15 @@ void LuaScriptManager::GiveBackTextBuffer(char16_t* buffer) {
 }
 
 void LuaScriptManager::ReleaseArgTexts(_dword depth) {
-    _dword count = argTexts.Count();
-    while (count > 0) {
-        ScriptArgText& last = argTexts.begin()[count - 1];
+    while (argTexts.Count() > 0) {
+        ScriptArgText& last = argTexts.Top();
         if (last.depth < depth)
             break;
         if (last.pooled)
             GiveBackTextBuffer(last.text);
         else
             MemFree(last.text);
-        argTexts.Remove(--count);
+        argTexts.Pop();
     }
 }
 
@@ -208,13 +233,13 @@ void LuaScriptManager::RaiseCallError() {
 
 bool LuaScriptManager::EndCall(ScriptObject** self) {
     _dword depth = callFrames.Length();
-    ReleaseArgTexts(depth > 0 ? depth : 1);
+    if (argTexts.Count() > 0)
+        ReleaseArgTexts(depth > 0 ? depth : 1);
     if (depth == 0)
         return false;
-    ScriptCallFrame frame;
-    callFrames.Pop(&frame);
     if (self != nullptr)
-        *self = frame.self;
+        *self = callFrames.Top().self;
+    callFrames.Pop();
     if (!callError.IsEmpty())
         RaiseCallError();
     return true;

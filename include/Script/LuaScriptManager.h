@@ -44,12 +44,44 @@ struct ScriptStateRecord {
 
 struct ScriptCallFrame {
     ScriptObject* self = nullptr;
+    int firstArg = 1;      // stack slot of argument 0 (2 when the object is at slot 1)
 };
 
 struct ScriptArgText {
     char16_t* text = nullptr;
     _dword depth = 0;      // frame depth the text belongs to
     bool pooled = false;   // a buffer of textBuffers (else a separate allocation)
+};
+
+// A stack whose first N entries live in the object itself; deeper ones go to a Stack.
+// Every native call pushes and pops a frame and usually a text: the container's growth
+// checks and moves were a measurable part of each call. Top and Pop need a non-empty stack.
+template <class T, int N>
+class InlineStack {
+public:
+    _dword Length() const { return mCount; }
+    _dword Count() const { return mCount; }
+    void Push(const T& item) {
+        if (mCount < _dword(N))
+            mItems[mCount] = item;
+        else
+            mMore.Push(item);
+        mCount++;
+    }
+    T& Top() { return mCount <= _dword(N) ? mItems[mCount - 1] : mMore.Top(); }
+    bool Pop() {
+        if (mCount == 0)
+            return false;
+        if (mCount > _dword(N))
+            mMore.Pop();
+        mCount--;
+        return true;
+    }
+
+private:
+    T mItems[N];
+    _dword mCount = 0;
+    Stack<T> mMore;
 };
 
 class LuaScriptManager : public IScriptManager {
@@ -215,8 +247,8 @@ public:
     Stack<ProfileRecord*> mProfStack;
     int allocThreshold = -1;
     Hash<WString, AllocationEntry> allocationTable{397};
-    Stack<ScriptCallFrame> callFrames;
-    Array<ScriptArgText> argTexts;
+    InlineStack<ScriptCallFrame, 32> callFrames;
+    InlineStack<ScriptArgText, 16> argTexts;
     Queue<char16_t*> textBuffers;
     char* utf8Buffer = nullptr;
     const char16_t* mClassName = nullptr;
