@@ -1,9 +1,19 @@
 // The integer forms of the environment variables, over the platform's text forms.
 #include "Common/StringFormatter.h"
 #include "Platform/Environment.h"
+#include "Platform/EnvironmentName.h"
 
 namespace Volux {
 namespace Environment {
+
+bool IsValidName(const char16_t* name) {
+    if (name == nullptr || name[0] == 0)
+        return false;
+    for (const char16_t* at = name; *at != 0; at++)
+        if (*at == u'=')
+            return false;
+    return true;
+}
 
 bool SetInteger(const char16_t* name, int value) { return Set(name, Format(u"%d", value)); }
 

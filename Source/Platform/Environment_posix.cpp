@@ -4,6 +4,7 @@
 #include "Common/Memory.h"
 #include "Common/StringEncoding.h"
 #include "Platform/Environment.h"
+#include "Platform/EnvironmentName.h"
 
 namespace Volux {
 namespace Environment {
@@ -22,19 +23,10 @@ private:
     char* mText;
 };
 
-// setenv refuses these; a name with '=' would otherwise split differently when read back.
-bool ValidName(const char16_t* name) {
-    if (name == nullptr || name[0] == 0)
-        return false;
-    for (const char16_t* at = name; *at != 0; at++)
-        if (*at == u'=')
-            return false;
-    return true;
-}
 } // namespace
 
 bool Set(const char16_t* name, const char16_t* value) {
-    if (!ValidName(name))
+    if (!IsValidName(name))
         return false;
     Utf8Text narrowName(name);
     if (narrowName.Get() == nullptr)
@@ -49,7 +41,7 @@ bool Remove(const char16_t* name) { return Set(name, nullptr); }
 
 bool Get(const char16_t* name, WString& value) {
     value = WString();
-    if (!ValidName(name))
+    if (!IsValidName(name))
         return false;
     Utf8Text narrowName(name);
     const char* found = narrowName.Get() != nullptr ? getenv(narrowName.Get()) : nullptr;

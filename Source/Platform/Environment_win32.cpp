@@ -3,25 +3,14 @@
 
 #include "Common/Memory.h"
 #include "Platform/Environment.h"
+#include "Platform/EnvironmentName.h"
 #include "WideText_win32.h"
 
 namespace Volux {
 namespace Environment {
 
-namespace {
-// The system would take '=' as the end of the name when the block is read back.
-bool ValidName(const char16_t* name) {
-    if (name == nullptr || name[0] == 0)
-        return false;
-    for (const char16_t* at = name; *at != 0; at++)
-        if (*at == u'=')
-            return false;
-    return true;
-}
-} // namespace
-
 bool Set(const char16_t* name, const char16_t* value) {
-    if (!ValidName(name))
+    if (!IsValidName(name))
         return false;
     return SetEnvironmentVariableW(WidePtr(name), value != nullptr ? WidePtr(value) : nullptr) != FALSE;
 }
@@ -30,7 +19,7 @@ bool Remove(const char16_t* name) { return Set(name, nullptr); }
 
 bool Get(const char16_t* name, WString& value) {
     value = WString();
-    if (!ValidName(name))
+    if (!IsValidName(name))
         return false;
     wchar_t buffer[_MAX_VALUE_CHARS + 1];
     SetLastError(ERROR_SUCCESS);

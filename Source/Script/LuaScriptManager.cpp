@@ -253,13 +253,7 @@ void LuaScriptManager::LogLastError() {
         PrintBoth(u"%ls", lastError.Text());
 }
 
-int LuaScriptManager::LoadString(const char16_t* text) {
-    int length = 0;
-    char* utf8 = Utf8Of(text, &length);
-    if (utf8 == nullptr)
-        return 0;
-    int code = luaL_loadbuffer(mLuaState, utf8, size_t(length), utf8);
-    MemFree(utf8);
+int LuaScriptManager::ReferenceLoadedChunk(int code) {
     CaptureError(code);
     if (code != 0) {
         LogLastError();
@@ -272,21 +266,22 @@ int LuaScriptManager::LoadString(const char16_t* text) {
     return luaL_ref(mLuaState, LUA_REGISTRYINDEX);
 }
 
+int LuaScriptManager::LoadString(const char16_t* text) {
+    int length = 0;
+    char* utf8 = Utf8Of(text, &length);
+    if (utf8 == nullptr)
+        return 0;
+    int code = luaL_loadbuffer(mLuaState, utf8, size_t(length), utf8);
+    MemFree(utf8);
+    return ReferenceLoadedChunk(code);
+}
+
 int LuaScriptManager::LoadBuffer(const ByteBuffer& buffer) {
     char chunkName[_CHUNK_NAME_BYTES];
     chunkName[0] = '@';
     WideToUtf8(chunkName + 1, _CHUNK_NAME_BYTES - 1, buffer.name);
     int code = luaL_loadbuffer(mLuaState, reinterpret_cast<const char*>(buffer.data), buffer.size, chunkName);
-    CaptureError(code);
-    if (code != 0) {
-        LogLastError();
-        return 0;
-    }
-    if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TFUNCTION)) {
-        lua_pop(mLuaState, 1);
-        return 0;
-    }
-    return luaL_ref(mLuaState, LUA_REGISTRYINDEX);
+    return ReferenceLoadedChunk(code);
 }
 
 int LuaScriptManager::LoadFile(const char16_t* path) {

@@ -260,6 +260,9 @@ public:
     bool resultLeft = false;
 
 private:
+    // After a load with the given result: a registry reference to the loaded chunk, or 0 with
+    // the error captured and logged.
+    int ReferenceLoadedChunk(int code);
     // The current state's record (a copy's source) for the hidden references.
     ScriptStateRecord& CurrentRecord();
     // Ends the current native call: argument texts, frame, call error. False when no
