@@ -502,50 +502,34 @@ bool LuaScriptManager::CallPushedFunction(int nargs, Variable* result) {
     return true;
 }
 
-bool LuaScriptManager::CallFunction(ScriptObject* object, intptr_t key, const Array<Variable>& arguments,
-                                    Variable* result) {
+bool LuaScriptManager::CallMember(ScriptObject* object, intptr_t key, const Variable* arguments, int count,
+                                  Variable* result) {
     if (key == 0)
         return false;
     int top = lua_gettop(mLuaState);
     PushMember(object, key);
-    if (!lua_isfunction(mLuaState, -1) || !lua_checkstack(mLuaState, int(arguments.Count()) + 8)) {
+    if (!lua_isfunction(mLuaState, -1) || !lua_checkstack(mLuaState, count + 8)) {
         lua_settop(mLuaState, top);
         return false;
     }
-    for (const Variable& argument : arguments)
-        PushValue(argument, object);
-    bool ok = CallPushedFunction(int(arguments.Count()), result);
+    for (int i = 0; i < count; i++)
+        PushValue(arguments[i], object);
+    bool ok = CallPushedFunction(count, result);
     lua_settop(mLuaState, top);
     return ok;
+}
+
+bool LuaScriptManager::CallFunction(ScriptObject* object, intptr_t key, const Array<Variable>& arguments,
+                                    Variable* result) {
+    return CallMember(object, key, arguments.begin(), int(arguments.Count()), result);
 }
 
 bool LuaScriptManager::CallFunction(ScriptObject* object, intptr_t key, const Variable& argument, Variable* result) {
-    if (key == 0)
-        return false;
-    int top = lua_gettop(mLuaState);
-    PushMember(object, key);
-    if (!lua_isfunction(mLuaState, -1)) {
-        lua_settop(mLuaState, top);
-        return false;
-    }
-    PushValue(argument, object);
-    bool ok = CallPushedFunction(1, result);
-    lua_settop(mLuaState, top);
-    return ok;
+    return CallMember(object, key, &argument, 1, result);
 }
 
 bool LuaScriptManager::CallFunction(ScriptObject* object, intptr_t key, Variable* result) {
-    if (key == 0)
-        return false;
-    int top = lua_gettop(mLuaState);
-    PushMember(object, key);
-    if (!lua_isfunction(mLuaState, -1)) {
-        lua_settop(mLuaState, top);
-        return false;
-    }
-    bool ok = CallPushedFunction(0, result);
-    lua_settop(mLuaState, top);
-    return ok;
+    return CallMember(object, key, nullptr, 0, result);
 }
 
 void LuaScriptManager::CollectGarbage() {

@@ -275,6 +275,8 @@ private:
     int RunChunk(const char* bytes, size_t length, const char* chunkName, Variable& result, int mode);
     void PushMember(ScriptObject* object, intptr_t key);
     bool CallPushedFunction(int nargs, Variable* result);
+    // Calls the function stored under key on the object's table with count arguments.
+    bool CallMember(ScriptObject* object, intptr_t key, const Variable* arguments, int count, Variable* result);
     void RegisterProfileName(void* function, const WString& name);
     void PushNativeClosure(void* function, ScriptThunk thunk);
     void PushValueAt(const Variable& value, ScriptObject* object, int depth);
