@@ -111,6 +111,25 @@ cc_for() {
   else die "no cross compiler for $1"; fi
 }
 
+# LuaJIT's build tools for a 32-bit target must be 32-bit programs themselves (they bake in
+# the target's structure layout). Some kernels cannot run 32-bit programs; those tools then
+# run under qemu's user-mode emulator. Prints the prefix to run them with (empty: directly).
+host32_runner() {
+  local probe
+  probe="$(mktemp -d)"
+  printf 'int main(void) { return 0; }\n' >"$probe/p.c"
+  gcc -m32 "$probe/p.c" -o "$probe/p" || { rm -rf "$probe"; die "gcc -m32 cannot build (gcc-multilib missing?)"; }
+  if "$probe/p" 2>/dev/null; then rm -rf "$probe"; return; fi
+  if ! command -v qemu-i386 >/dev/null; then
+    log "this kernel runs no 32-bit programs; installing qemu-user for LuaJIT's build tools" >&2
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user </dev/null >&2 \
+      || die "cannot install qemu-user"
+  fi
+  qemu-i386 "$probe/p" || { rm -rf "$probe"; die "32-bit build tools cannot run, not even under qemu-i386"; }
+  rm -rf "$probe"
+  echo "qemu-i386"
+}
+
 run_logged() {
   local logf="$1"; shift
   if ! "$@" >"$logf" 2>&1; then
@@ -122,7 +141,12 @@ run_logged() {
 build_luajit() {
   local t="$1" src="$2" cc prefix="$deps/$1" b="$build_root/$1/luajit" host_cc=gcc start=$SECONDS
   cc="$(cc_for "$t")"
-  [ "$t" = i686-w64-mingw32 ] && host_cc="gcc -m32"
+  local runner= tools=()
+  if [ "$t" = i686-w64-mingw32 ]; then
+    host_cc="gcc -m32"
+    runner="$(host32_runner)"
+    [ -z "$runner" ] || tools=(MINILUA_X="$runner host/minilua" BUILDVM_X="$runner host/buildvm")
+  fi
   log "building LuaJIT ${version[luajit]} for $t"
   rm -rf "$b"
   mkdir -p "$(dirname "$b")"
@@ -132,7 +156,7 @@ build_luajit() {
   run_logged "$build_root/$t/luajit.log" \
     make -C "$b/src" -j"$jobs" libluajit.a \
       HOST_CC="$host_cc" CROSS="$t-" CC="${cc#"$t-"}" \
-      TARGET_SYS=Windows BUILDMODE=static CCDEBUG=
+      TARGET_SYS=Windows BUILDMODE=static CCDEBUG= "${tools[@]}"
   rm -rf "$prefix/include/luajit" "$prefix/lib/libluajit.a" "$prefix"/luajit-*.stamp
   mkdir -p "$prefix/include/luajit" "$prefix/lib"
   local h
