@@ -101,6 +101,7 @@ LuaScriptManager::~LuaScriptManager() {
         }
         record.state = nullptr;
     }
+    ForgetObjectTables();
     mLuaState = nullptr;
     for (ConfigTree* tree : configTrees)
         delete tree;

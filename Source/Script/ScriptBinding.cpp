@@ -15,23 +15,24 @@ namespace Volux {
 // - Every object table gets a metatable of its own (the object metatable). It carries
 //   the class's metamethods (copied from the instance metatable), "__metatable" = the
 //   class table, the host slot at [1], the instance metatable at [2] and the proxy
-//   table, if any, at [3] (the array part: the slot is read on every method call).
-//   pairs() over the object sees
-//   only what scripts stored in it, and a plain table can never carry the slot: its
-//   metatable would need a full userdata of HostSlot's size with the tag, which no
-//   script can make.
+//   table, if any, at [3]. pairs() over the object sees only what scripts stored in it.
 // - The host slot is a full userdata referenced only from the object metatable, so it
 //   becomes garbage together with the table. Its "__gc" is the collection hook: LuaJIT
-//   2.1 runs no "__gc" on tables. The object map's weak entry is cleared in the same
-//   collection, before the finaliser runs.
+//   2.1 runs no "__gc" on tables.
+// - The slot's environment is its table. A finaliser's userdata is kept, with what it
+//   references, until the finaliser has run, so the table's memory cannot be reused
+//   before the hook has dropped the table from the manager's index. The index (table
+//   address -> slot) is how a value is recognised as an object: a plain table, or a
+//   table given an object's metatable, is never in it.
 // - "__index" is a function doing the two-level linked look-up (proxy table, then
 //   instance metatable, both upvalues of the function) before the property getters;
 //   class tables find their linked table through a weak-keyed registry table.
 struct HostSlot {
     _dword tag;                 // _HOST_TAG for a live slot
-    _dword reserved;
+    int objectMap;              // registry reference of the state's object map
     ScriptObject* object;       // null once the object was deleted or let go
-    LuaScriptManager* manager;
+    LuaScriptManager* manager;  // null once the manager is gone
+    const void* table;          // the object table's address: its key in the index
 };
 
 namespace {
@@ -44,6 +45,35 @@ char sCatchAllKeys[2];
 // light userdata for ScriptCallback getters (called directly), else as the closure. It
 // spares property reads the key computation and the closure call.
 char sGetterTableKey;
+// ScriptCallback getters are also stored under their field name in the instance
+// metatable itself, where no instance function of that name is, so a property read
+// takes one look-up. A light userdata found there is only called when it is one of
+// these functions: scripts can store other light userdata in a class.
+PointerMap sDirectGetters;
+
+// Names that may carry a direct getter: not the metamethods an object metatable copies.
+bool MayHoldDirectGetter(const char* name) { return !(name[0] == '_' && name[1] == '_'); }
+
+// After the instance function under the name at keyIndex went, its direct getter (if
+// the class has one) takes the place again.
+void RestoreDirectGetter(lua_State* state, int instanceMeta, int keyIndex) {
+    if (!MayHoldDirectGetter(lua_tostring(state, keyIndex)))
+        return;
+    lua_pushlightuserdata(state, &sGetterTableKey);
+    lua_rawget(state, instanceMeta);
+    if (lua_istable(state, -1)) {
+        lua_pushvalue(state, keyIndex);
+        lua_rawget(state, -2);
+        if (lua_type(state, -1) == LUA_TLIGHTUSERDATA) {
+            lua_pushvalue(state, keyIndex);
+            lua_insert(state, -2);
+            lua_rawset(state, instanceMeta);
+        } else {
+            lua_pop(state, 1);
+        }
+    }
+    lua_pop(state, 1);
+}
 
 const char* const _COPIED_METAMETHODS[] = {"__index", "__newindex", "__tostring", "__metatable", "__call",
                                             "__eq",    "__lt",       "__le",       "__len",       "__concat",
@@ -59,20 +89,6 @@ inline intptr_t SetterKey(const char* internedName) { return reinterpret_cast<in
 constexpr int _META_SLOT = 1;
 constexpr int _META_INSTANCE = 2;
 constexpr int _META_PROXY = 3;
-
-HostSlot* SlotOf(lua_State* state, int index) {
-    // Values of other types have no metatable with a slot at [1] either (a string's
-    // metatable has none), so the type needs no separate check.
-    if (!lua_getmetatable(state, index))
-        return nullptr;
-    lua_rawgeti(state, -1, _META_SLOT);
-    HostSlot* slot = static_cast<HostSlot*>(lua_touserdata(state, -1));
-    // Light userdata has length 0: only a full userdata of the slot's size qualifies.
-    if (slot != nullptr && (lua_objlen(state, -1) != sizeof(HostSlot) || slot->tag != _HOST_TAG))
-        slot = nullptr;
-    lua_pop(state, 2);
-    return slot;
-}
 
 // Pushes the accessor of the field at keyIndex (getter or setter) from the instance
 // metatable at mtIndex; returns 1 for a named accessor, 2 for the catch-all, 0 if none
@@ -115,14 +131,22 @@ int CallGetter(lua_State* state, int kind) {
 int InstanceReadClass(lua_State* state) {
     lua_pushvalue(state, 2);
     lua_rawget(state, lua_upvalueindex(2));
-    if (!lua_isnil(state, -1))
+    int found = lua_type(state, -1);
+    if (found == LUA_TLIGHTUSERDATA) {
+        void* function = lua_touserdata(state, -1);
+        if (sDirectGetters.Find(function) == nullptr)
+            return 1;
+        lua_settop(state, 1);
+        return CallScriptCallback(state, function, true) > 0 ? 1 : 0;
+    }
+    if (found != LUA_TNIL)
         return 1;
     // The nil stays: results are taken from the top, and a direct getter call resets
     // the stack to the object anyway.
     lua_pushvalue(state, 2);
     lua_rawget(state, lua_upvalueindex(4));
     int type = lua_type(state, -1);
-    if (type == LUA_TLIGHTUSERDATA) {
+    if (type == LUA_TLIGHTUSERDATA && sDirectGetters.Find(lua_touserdata(state, -1)) != nullptr) {
         void* function = lua_touserdata(state, -1);
         lua_settop(state, 1);
         return CallScriptCallback(state, function, true) > 0 ? 1 : 0;
@@ -179,8 +203,8 @@ int InstanceText(lua_State* state) {
         return 1;
     }
     lua_pop(state, 1);
-    HostSlot* slot = SlotOf(state, 1);
-    const void* address = slot != nullptr ? static_cast<const void*>(slot->object) : lua_topointer(state, 1);
+    ScriptObject* object = ManagerOf(state)->ToObject(1);
+    const void* address = object != nullptr ? static_cast<const void*>(object) : lua_topointer(state, 1);
     char text[64];
     char16_t wide[64];
     FormatBuffer(wide, 64, u"table: 0x%p", address);
@@ -258,9 +282,12 @@ int ScriptHostClassWrite(lua_State* state) {
     lua_pushlightuserdata(state, reinterpret_cast<void*>(intptr_t(1)));
     lua_rawget(state, link);
     if (lua_istable(state, -1)) {
+        int instanceMeta = lua_gettop(state);
         lua_pushvalue(state, 2);
         lua_pushvalue(state, 3);
-        lua_rawset(state, -3);
+        lua_rawset(state, instanceMeta);
+        if (lua_isnil(state, 3) && lua_type(state, 2) == LUA_TSTRING)
+            RestoreDirectGetter(state, instanceMeta, 2);
     }
     lua_pop(state, 1);
     lua_pushvalue(state, 2);
@@ -270,10 +297,33 @@ int ScriptHostClassWrite(lua_State* state) {
 }
 
 int ScriptHostSlotCollected(lua_State* state) {
+    // Only the host makes userdata with this metatable, but a script holding the
+    // metatable could give it to another userdata (of any size).
     HostSlot* slot = static_cast<HostSlot*>(lua_touserdata(state, 1));
-    if (slot != nullptr && lua_objlen(state, 1) == sizeof(HostSlot) && slot->tag == _HOST_TAG &&
-        slot->manager != nullptr)
-        slot->manager->ObjectTableCollected(slot);
+    if (slot == nullptr || lua_objlen(state, 1) != sizeof(HostSlot) || slot->tag != _HOST_TAG)
+        return 0;
+    if (slot->manager == nullptr) {
+        slot->tag = 0;
+        return 0;
+    }
+    ScriptObject* object = slot->object;
+    if (object != nullptr && !slot->manager->IsClosing()) {
+        // The table was kept for the finaliser, so the weak map still has it: a native
+        // push must not find it any more.
+        lua_rawgeti(state, LUA_REGISTRYINDEX, slot->objectMap);
+        lua_pushlightuserdata(state, object);
+        lua_rawget(state, -2);
+        lua_getfenv(state, 1);
+        bool same = lua_rawequal(state, -1, -2) != 0;
+        lua_pop(state, 2);
+        if (same) {
+            lua_pushlightuserdata(state, object);
+            lua_pushnil(state);
+            lua_rawset(state, -3);
+        }
+        lua_pop(state, 1);
+    }
+    slot->manager->ObjectTableCollected(slot);
     return 0;
 }
 
@@ -286,6 +336,7 @@ int LuaScriptManager::CurrentClassLinks(lua_State* state) {
 
 void LuaScriptManager::ObjectTableCollected(HostSlot* slot) {
     ScriptObject* object = slot->object;
+    mObjectTables.Remove(slot->table);
     slot->object = nullptr;
     slot->tag = 0;
     if (object == nullptr || object->binding == nullptr)
@@ -438,11 +489,27 @@ void LuaScriptManager::RegisterProperty(const char16_t* name, void* getter, Scri
                 char* utf8 = Utf8Of(name);
                 lua_pushstring(state, utf8 != nullptr ? utf8 : "");
                 MemFree(utf8);
-                if (getThunk == &ScriptMethodThunk)
+                int field = lua_gettop(state);
+                bool direct = getThunk == &ScriptMethodThunk && sDirectGetters.Insert(getter, getter);
+                if (direct)
                     lua_pushlightuserdata(state, getter);
                 else
                     PushNativeClosure(getter, getThunk);
-                lua_rawset(state, -3);
+                lua_pushvalue(state, field);
+                lua_pushvalue(state, -2);
+                lua_rawset(state, field - 1);
+                if (direct && MayHoldDirectGetter(lua_tostring(state, field))) {
+                    lua_pushvalue(state, field);
+                    lua_rawget(state, instanceMeta);
+                    bool taken = !lua_isnil(state, -1) && lua_type(state, -1) != LUA_TLIGHTUSERDATA;
+                    lua_pop(state, 1);
+                    if (!taken) {
+                        lua_pushvalue(state, field);
+                        lua_pushvalue(state, -2);
+                        lua_rawset(state, instanceMeta);
+                    }
+                }
+                lua_settop(state, field - 1);
             }
             lua_pop(state, 1);
         }
@@ -476,8 +543,13 @@ void LuaScriptManager::SetClassField(const char16_t* name, const Variable& value
     lua_pushstring(state, utf8);
     MemFree(utf8);
     PushValue(value);
-    lua_rawset(state, -3);
-    lua_pop(state, 1);
+    bool cleared = !isStatic && lua_isnil(state, -1);
+    lua_pushvalue(state, -2);
+    lua_insert(state, -3);
+    lua_rawset(state, -4);
+    if (cleared)
+        RestoreDirectGetter(state, lua_gettop(state) - 1, lua_gettop(state));
+    lua_pop(state, 2);
 }
 
 bool LuaScriptManager::CreateGlobalObject(const char16_t* objectName, const char16_t* className) {
@@ -527,6 +599,11 @@ ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObje
         PrintBoth(u"[LS] Can't bind object to unknown class %ls", NonNull(className));
         return nullptr;
     }
+    if (!mObjectTables.Reserve(mObjectTables.Count() + 1)) {
+        lua_settop(state, top);
+        PrintBoth(u"[LS] Can't bind object of class %ls: out of memory", NonNull(className));
+        return nullptr;
+    }
     ScriptBinding* binding = new ScriptBinding();
     binding->withProxy = withProxy;
     binding->state = state;
@@ -569,11 +646,14 @@ ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObje
     }
     HostSlot* slot = static_cast<HostSlot*>(lua_newuserdata(state, sizeof(HostSlot)));
     slot->tag = _HOST_TAG;
-    slot->reserved = 0;
+    slot->objectMap = objectMap;
     slot->object = object;
     slot->manager = this;
+    slot->table = lua_topointer(state, table);
     lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().slotMetatable);
     lua_setmetatable(state, -2);
+    lua_pushvalue(state, table);
+    lua_setfenv(state, -2);
     lua_rawseti(state, objectMeta, _META_SLOT);
     lua_setmetatable(state, table);
 
@@ -585,6 +665,7 @@ ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObje
         lua_rawset(state, -3);
         lua_pop(state, 1);
     }
+    mObjectTables.Insert(slot->table, slot);  // room was reserved above
     binding->slot = slot;
     object->binding = binding;
     lua_settop(state, top);
@@ -662,8 +743,21 @@ void LuaScriptManager::PushObject(ScriptObject* object) {
 }
 
 ScriptObject* LuaScriptManager::ToObject(int index) {
-    HostSlot* slot = SlotOf(mLuaState, index);
+    if (lua_type(mLuaState, index) != LUA_TTABLE)
+        return nullptr;
+    HostSlot* slot = static_cast<HostSlot*>(mObjectTables.Find(lua_topointer(mLuaState, index)));
     return slot != nullptr ? slot->object : nullptr;
+}
+
+void LuaScriptManager::ForgetObjectTables() {
+    // Tables of states the manager did not create outlive it: their hooks must find
+    // neither the manager nor the objects.
+    mObjectTables.ForEach([](const void*, void* value) {
+        HostSlot* slot = static_cast<HostSlot*>(value);
+        slot->manager = nullptr;
+        slot->object = nullptr;
+    });
+    mObjectTables.Clear();
 }
 
 void LuaScriptManager::AttachChild(ScriptObject* object, ScriptObject* child) {

@@ -7,6 +7,7 @@
 
 #include "Common/Array.h"
 #include "Common/Hash.h"
+#include "Common/PointerMap.h"
 #include "Common/Queue.h"
 #include "Common/Stack.h"
 #include "Script/IScriptManager.h"
@@ -205,6 +206,8 @@ public:
     int CurrentClassLinks(lua_State* state);
     // Called by the collection hook with the collected table's slot.
     void ObjectTableCollected(HostSlot* slot);
+    // States are being closed: the hooks only let their objects go.
+    bool IsClosing() const { return mClosing; }
 
     // The protected call of every run and call: nargs arguments above the function,
     // one result left on success, the error value on failure. Returns the engine's code.
@@ -289,6 +292,10 @@ private:
     int mSpareCount = 0;
     char16_t* TakeTextBuffer();
     void GiveBackTextBuffer(char16_t* buffer);
+
+    // Object tables by address -> their host slots (ScriptBinding.cpp).
+    PointerMap mObjectTables;
+    void ForgetObjectTables();
 
     WString mClassNameText;        // storage behind mClassName
     bool mClosing = false;         // states are being closed: bindings are not unlinked
