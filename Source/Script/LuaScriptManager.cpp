@@ -216,17 +216,20 @@ int LuaScriptManager::ProtectedCall(int nargs) {
         mProfStack.Push(nullptr);
     _dword depth = callFrames.Length();
     int code = lua_pcall(state, nargs, 1, base);
-    lua_remove(state, base);
-    if (marked)
-        CloseProfileEntriesToMarker();
-    if (code != 0) {
-        // A native call that failed inside never reached its return operation: drop its
-        // frames and texts so the next call reads its own arguments.
+    // A native call that failed inside never reached its return operation (the error
+    // ended this call, or a script's pcall or coroutine caught it): drop its frames and
+    // texts so the next call reads its own arguments, and act on this thread again.
+    mLuaState = state;
+    if (callFrames.Length() > depth) {
         while (callFrames.Length() > depth)
             callFrames.Pop();
         ReleaseArgTexts(depth + 1);
-        lua_gc(state, LUA_GCCOLLECT, 0);
     }
+    lua_remove(state, base);
+    if (marked)
+        CloseProfileEntriesToMarker();
+    if (code != 0)
+        lua_gc(state, LUA_GCCOLLECT, 0);
     return code;
 }
 
@@ -412,9 +415,31 @@ bool LuaScriptManager::GetGlobal(Variable& result, ScriptObject* object, const c
     return GetGlobal(result, object, utf8);
 }
 
+namespace {
+// Native calls act on the thread that made them: a call from a coroutine reads its
+// arguments from, and returns onto, the coroutine's stack. Thunks of the engine's own
+// do this themselves; any other thunk is entered through this closure, whose upvalue 1
+// is the function as the thunk expects (upvalue 2 the thunk, 3 the manager).
+int ScriptThreadEntry(lua_State* state) {
+    ScriptThunk thunk = reinterpret_cast<ScriptThunk>(lua_touserdata(state, lua_upvalueindex(2)));
+    LuaScriptManager* manager = static_cast<LuaScriptManager*>(lua_touserdata(state, lua_upvalueindex(3)));
+    lua_State* caller = manager->mLuaState;
+    manager->mLuaState = state;
+    int count = thunk(state);
+    manager->mLuaState = caller;
+    return count;
+}
+} // namespace
+
 void LuaScriptManager::PushNativeClosure(void* function, ScriptThunk thunk) {
     lua_pushlightuserdata(mLuaState, function);
-    lua_pushcclosure(mLuaState, thunk, 1);
+    if (thunk == &ScriptMethodThunk || thunk == &ScriptFunctionThunk) {
+        lua_pushcclosure(mLuaState, thunk, 1);
+        return;
+    }
+    lua_pushlightuserdata(mLuaState, reinterpret_cast<void*>(thunk));
+    lua_pushlightuserdata(mLuaState, this);
+    lua_pushcclosure(mLuaState, &ScriptThreadEntry, 3);
 }
 
 int LuaScriptManager::MakeFunction(void* function, ScriptThunk thunk) {

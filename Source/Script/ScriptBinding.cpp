@@ -361,7 +361,7 @@ bool LuaScriptManager::BeginClass(const char16_t* className, ScriptThunk constru
     lua_newtable(state);
     int classTable = lua_gettop(state);
     if (constructor != nullptr) {
-        lua_pushcfunction(state, constructor);
+        PushNativeClosure(nullptr, constructor);
         lua_setfield(state, classTable, "new");
     }
     lua_pushvalue(state, classTable);

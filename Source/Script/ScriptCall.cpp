@@ -327,23 +327,28 @@ int LuaScriptManager::ReturnObject(ScriptObject* object) {
 }
 
 // The generic thunks of ScriptCallback functions.
-int CallScriptCallback(lua_State*, void* function, bool method) {
+int CallScriptCallback(lua_State* state, void* function, bool method) {
     IScriptManager* scripts = EngineContext::Get().scriptManager;
     if (scripts == nullptr)
         return 0;
     // The one implementation: its own steps are called without virtual dispatch.
     LuaScriptManager* manager = static_cast<LuaScriptManager*>(scripts);
+    lua_State* caller = manager->mLuaState;
+    manager->mLuaState = state;  // the calling thread, a coroutine's included
     ScriptCallback callback = reinterpret_cast<ScriptCallback>(manager->LuaScriptManager::BeginCall(function));
     ScriptObject* self = method ? manager->LuaScriptManager::FetchThis(false) : nullptr;
+    int count = 0;
     if (callback == nullptr) {
         manager->SetCallError(u"Internal Error : function empty");
-        return manager->LuaScriptManager::ReturnNothing();
+        count = manager->LuaScriptManager::ReturnNothing();
+    } else if (!manager->profiling) {
+        count = callback(*scripts, self);
+    } else {
+        manager->BeginNativeProfile(reinterpret_cast<void*>(callback));
+        count = callback(*scripts, self);
+        manager->EndNativeProfile();
     }
-    if (!manager->profiling)
-        return callback(*scripts, self);
-    manager->BeginNativeProfile(reinterpret_cast<void*>(callback));
-    int count = callback(*scripts, self);
-    manager->EndNativeProfile();
+    manager->mLuaState = caller;
     return count;
 }
 

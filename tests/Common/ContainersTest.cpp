@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <vector>
 
 #include "Common/Array.h"
 #include "Common/Hash.h"
 #include "Common/Link.h"
+#include "Common/PointerMap.h"
 #include "Common/Queue.h"
 #include "Common/Singleton.h"
 #include "Common/Stack.h"
@@ -188,6 +191,53 @@ TEST(Hash, PointerKeysAndZeroDivisor) {
 namespace {
 struct Only : Singleton<Only> {};
 } // namespace
+
+// Removals shift later entries of a probe run back; a wrong shift loses entries or
+// leaves them unreachable. Few distinct keys keep the table small, so runs often wrap
+// around its end.
+TEST(PointerMap, RandomOperationsAgreeWithAModel) {
+    static double window[300];
+    for (size_t keys : {size_t(6), size_t(12), size_t(40), size_t(300)}) {
+        PointerMap map;
+        std::map<const void*, void*> model;
+        std::mt19937 random(7);
+        for (int step = 0; step < 20000; step++) {
+            const void* key = &window[random() % keys];
+            void* value = &window[random() % keys];
+            switch (random() % 3) {
+                case 0:
+                    ASSERT_TRUE(map.Insert(key, value));
+                    model[key] = value;
+                    break;
+                case 1: ASSERT_EQ(map.Remove(key), model.erase(key) == 1) << keys << " keys, step " << step; break;
+                default: {
+                    auto found = model.find(key);
+                    ASSERT_EQ(map.Find(key), found != model.end() ? found->second : nullptr)
+                        << keys << " keys, step " << step;
+                }
+            }
+            ASSERT_EQ(map.Count(), _dword(model.size()));
+        }
+        size_t visited = 0;
+        map.ForEach([&](const void* key, void* value) {
+            visited++;
+            EXPECT_EQ(model[key], value);
+        });
+        EXPECT_EQ(visited, model.size());
+    }
+}
+
+TEST(PointerMap, NullKeyIsRefusedAndClearEmpties) {
+    PointerMap map;
+    int a = 0;
+    EXPECT_FALSE(map.Insert(nullptr, &a));
+    EXPECT_EQ(map.Find(nullptr), nullptr);
+    EXPECT_FALSE(map.Remove(&a));
+    ASSERT_TRUE(map.Insert(&a, &a));
+    map.Clear();
+    EXPECT_EQ(map.Count(), 0u);
+    EXPECT_EQ(map.Find(&a), nullptr);
+}
 
 TEST(Singleton, SecondInstanceIsReportedAndTheFirstStays) {
     VoluxTest::LogCapture log;

@@ -356,3 +356,92 @@ TEST_F(ScriptBindingTest, ObjectsOfClassesWithoutPropertiesBehaveAlike) {
               u"added 5 nil 1 true");
     EXPECT_EQ(Run(u"return tostring(p)"), std::u16string(Format(u"table: 0x%p", static_cast<void*>(widget)).Text()));
 }
+
+TEST_F(ScriptBindingTest, InstanceFunctionsComeBeforeGettersOfTheSameName) {
+    Exec(u"w = Widget.new()");
+    Exec(u"function Widget:size() return 'method' end");
+    EXPECT_EQ(Run(u"return w:size()"), u"method");
+    sGetterCalls = 0;
+    Exec(u"Widget.size = nil");  // the getter is found again once the function went
+    EXPECT_EQ(Run(u"return tostring(w.size)"), u"3");
+    EXPECT_EQ(sGetterCalls, 1);
+    // A method registered after the property takes the name as well.
+    ASSERT_TRUE(scripts.BeginClass(u"Late", nullptr));
+    RegisterAccessors(scripts, u"add", &GetSize, nullptr);
+    RegisterMethod(scripts, u"add", &Add);
+    scripts.EndClass();
+    Widget* late = new Widget();
+    ASSERT_EQ(scripts.BindObject(u"Late", late, false), late);
+    GiveToScripts(late, "late");
+    EXPECT_EQ(Run(u"return tostring(late:add(1, 1))"), u"5");
+}
+
+TEST_F(ScriptBindingTest, LightUserdataInAClassIsAValueNeverCalled) {
+    ASSERT_TRUE(scripts.BeginClass(u"Marked", nullptr));
+    RegisterAccessors(scripts, u"size", &GetSize, nullptr);
+    Variable marker;
+    marker.SetPointer(&sDeleted);  // no object: reaches scripts as light userdata
+    scripts.SetClassField(u"marker", marker, false);
+    scripts.EndClass();
+    Widget* widget = new Widget();
+    ASSERT_EQ(scripts.BindObject(u"Marked", widget, false), widget);
+    GiveToScripts(widget, "m");
+    Exec(u"Marked.copy = m.marker");
+    EXPECT_EQ(Run(u"return type(m.marker) .. ' ' .. type(m.copy) .. ' ' .. tostring(m.marker == m.copy) .. ' ' .. m.size"),
+              u"userdata userdata true 3");
+}
+
+TEST_F(ScriptBindingTest, OnlyTablesTheHostMadeAreObjects) {
+    Exec(u"w = Widget.new()");
+    // A plain table given an object's metatable, and plain tables made where collected
+    // object tables were, are not objects.
+    EXPECT_EQ(Run(u"local fake = {} debug.setmetatable(fake, debug.getmetatable(w)) "
+                  u"return tostring(isWidget(fake)) .. ' ' .. tostring(fake:add(0, 0))"),
+              u"false -1");
+    Exec(u"for i = 1, 200 do Widget.new() end");
+    scripts.CollectGarbage();
+    EXPECT_EQ(sDeleted, 200);
+    EXPECT_EQ(Run(u"local objects = 0 for i = 1, 2000 do if isWidget({}) then objects = objects + 1 end end "
+                  u"return tostring(objects) .. ' ' .. tostring(isWidget(w))"),
+              u"0 true");
+}
+
+TEST(ScriptBindingStateTest, StateOutlivingTheManagerDoesNotCallIntoIt) {
+    lua_State* state = luaL_newstate();
+    Widget widget;
+    {
+        LuaScriptManager scripts;
+        ASSERT_GE(scripts.CreateState(state), 0);
+        ASSERT_TRUE(scripts.BeginClass(u"Widget", nullptr));
+        RegisterMethod(scripts, u"add", &Add);
+        scripts.EndClass();
+        ASSERT_EQ(scripts.BindObject(u"Widget", &widget, false), &widget);
+        scripts.AddBindingRef(&widget);
+        scripts.PushObject(&widget);
+        lua_setglobal(state, "w");
+    }
+    // The object's table goes with the state; its collection hook finds no manager.
+    lua_pushnil(state);
+    lua_setglobal(state, "w");
+    lua_gc(state, LUA_GCCOLLECT, 0);
+    lua_close(state);
+    EXPECT_NE(widget.binding, nullptr);  // freed by the object itself, without a manager
+}
+
+TEST_F(ScriptBindingTest, NativeCallsFromCoroutinesReadTheirOwnArguments) {
+    Exec(u"w = Widget.new()");
+    EXPECT_EQ(Run(u"local co = coroutine.wrap(function(a) local x = w:add(a, 2) coroutine.yield(x) "
+                  u"return w.size + Widget.twice(x) + Widget.new():add(0, 0) end) "
+                  u"return co(10) .. ' ' .. co() .. ' ' .. w:add(0, 0)"),
+              u"15 36 3");
+    // A native call a coroutine's error ended leaves no frame behind: the next calls,
+    // in this run and the next, read their own arguments on their own thread.
+    Widget* widget = new Widget();
+    ASSERT_EQ(scripts.BindObject(u"Loose", widget, false), widget);
+    GiveToScripts(widget, "loose");
+    EXPECT_EQ(Run(u"local bad = setmetatable({}, {__tostring = function() error('no text') end}) "
+                  u"local ok = coroutine.resume(coroutine.create(function() return loose[bad] end)) "
+                  u"return tostring(ok) .. ' ' .. w:add(1, 1) .. ' ' .. loose.name"),
+              u"false 5 any:name");
+    EXPECT_EQ(Run(u"return tostring(w:add(2, 2))"), u"7");
+}
