@@ -98,27 +98,64 @@ const char16_t* LuaScriptManager::GetArgString(int index) {
     int slot = ArgSlot(index);
     if (slot == 0)
         return _EMPTY_TEXT;
-    char16_t* buffer = TakeTextBuffer();
-    if (buffer == nullptr)
-        return _EMPTY_TEXT;
-    buffer[0] = 0;
-    char16_t* text = buffer;
     lua_State* state = mLuaState;
+    int top = -1;  // set where values are pushed
+    // The UTF-8 source first: a "__tostring" may raise an error, which must not find a
+    // buffer taken and not yet recorded.
+    const char* utf8 = nullptr;
+    size_t length = 0;
+    const void* address = nullptr;  // a table without a text of its own, or a function
+    const char16_t* fixed = nullptr;
     int type = lua_type(state, slot);
     switch (type) {
+        case LUA_TSTRING:
+            utf8 = lua_tolstring(state, slot, &length);
+            break;
         case LUA_TNUMBER:
-        case LUA_TSTRING: {
-            // A number is converted on a copy, so the argument itself stays a number.
-            bool copy = type == LUA_TNUMBER;
-            if (copy)
+            // Converted on a copy, so the argument itself stays a number.
+            top = lua_gettop(state);
+            lua_pushvalue(state, slot);
+            utf8 = lua_tolstring(state, -1, &length);
+            break;
+        case LUA_TTABLE:
+            top = lua_gettop(state);
+            if (luaL_getmetafield(state, slot, "__tostring")) {
                 lua_pushvalue(state, slot);
-            size_t length = 0;
-            const char* utf8 = lua_tolstring(state, copy ? -1 : slot, &length);
-            if (length < size_t(_TEXT_BUFFER_CHARS) && WidenAscii(buffer, utf8, length)) {
-                if (copy)
-                    lua_pop(state, 1);
-                break;
+                lua_call(state, 1, 1);
+                if (lua_type(state, -1) == LUA_TSTRING) {
+                    utf8 = lua_tolstring(state, -1, &length);
+                    if (length > 4096)
+                        length = 4096;
+                }
             }
+            if (utf8 == nullptr) {
+                ScriptObject* object = ToObject(slot);
+                address = object != nullptr ? static_cast<const void*>(object) : lua_topointer(state, slot);
+            }
+            break;
+        case LUA_TNIL:
+            fixed = u"nil";
+            break;
+        case LUA_TBOOLEAN:
+            fixed = lua_toboolean(state, slot) ? u"true" : u"false";
+            break;
+        case LUA_TFUNCTION:
+            address = lua_topointer(state, slot);
+            break;
+        default:
+            fixed = u"";
+            break;
+    }
+    char16_t* buffer = TakeTextBuffer();
+    if (buffer == nullptr) {
+        if (top >= 0)
+            lua_settop(state, top);
+        return _EMPTY_TEXT;
+    }
+    buffer[0] = 0;
+    char16_t* text = buffer;
+    if (utf8 != nullptr) {
+        if (length >= size_t(_TEXT_BUFFER_CHARS) || !WidenAscii(buffer, utf8, length)) {
             int count = length > size_t(_MAX_ALLOCATION / 4) ? int(_MAX_ALLOCATION / 4) : int(length);
             bool truncated = false;
             Utf8ToWide(buffer, _TEXT_BUFFER_CHARS, utf8, count, nullptr, &truncated);
@@ -127,42 +164,14 @@ const char16_t* LuaScriptManager::GetArgString(int index) {
                 if (full != nullptr)
                     text = full;
             }
-            if (copy)
-                lua_pop(state, 1);
-            break;
         }
-        case LUA_TTABLE: {
-            bool done = false;
-            if (luaL_getmetafield(state, slot, "__tostring")) {
-                lua_pushvalue(state, slot);
-                lua_call(state, 1, 1);
-                if (lua_type(state, -1) == LUA_TSTRING) {
-                    size_t length = 0;
-                    const char* utf8 = lua_tolstring(state, -1, &length);
-                    Utf8ToWide(buffer, _TEXT_BUFFER_CHARS, utf8, int(length > 4096 ? 4096 : length));
-                    done = true;
-                }
-                lua_pop(state, 1);
-            }
-            if (!done) {
-                ScriptObject* object = ToObject(slot);
-                const void* address = object != nullptr ? static_cast<const void*>(object) : lua_topointer(state, slot);
-                FormatBuffer(buffer, _TEXT_BUFFER_CHARS, u"table: 0x%p", address);
-            }
-            break;
-        }
-        case LUA_TNIL:
-            Text::CopyText(buffer, u"nil");
-            break;
-        case LUA_TBOOLEAN:
-            Text::CopyText(buffer, lua_toboolean(state, slot) ? u"true" : u"false");
-            break;
-        case LUA_TFUNCTION:
-            FormatBuffer(buffer, _TEXT_BUFFER_CHARS, u"function: 0x%p", lua_topointer(state, slot));
-            break;
-        default:
-            break;
+    } else if (fixed != nullptr) {
+        Text::CopyText(buffer, fixed);
+    } else {
+        FormatBuffer(buffer, _TEXT_BUFFER_CHARS, type == LUA_TFUNCTION ? u"function: 0x%p" : u"table: 0x%p", address);
     }
+    if (top >= 0)
+        lua_settop(state, top);
     ScriptArgText record;
     record.depth = callFrames.Length();
     if (text != buffer) {
