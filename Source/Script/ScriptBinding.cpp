@@ -131,15 +131,13 @@ int CallGetter(lua_State* state, int kind) {
 int InstanceReadClass(lua_State* state) {
     lua_pushvalue(state, 2);
     lua_rawget(state, lua_upvalueindex(2));
-    int found = lua_type(state, -1);
-    if (found == LUA_TLIGHTUSERDATA) {
-        void* function = lua_touserdata(state, -1);
-        if (sDirectGetters.Find(function) == nullptr)
-            return 1;
+    // Non-null for either kind of userdata; a full one's block is never a function.
+    void* function = lua_touserdata(state, -1);
+    if (function != nullptr && sDirectGetters.Find(function) != nullptr) {
         lua_settop(state, 1);
         return CallScriptCallback(state, function, true) > 0 ? 1 : 0;
     }
-    if (found != LUA_TNIL)
+    if (!lua_isnil(state, -1))
         return 1;
     // The nil stays: results are taken from the top, and a direct getter call resets
     // the stack to the object anyway.

@@ -344,8 +344,16 @@ int CallScriptCallback(lua_State* state, void* function, bool method) {
     LuaScriptManager* manager = static_cast<LuaScriptManager*>(scripts);
     lua_State* caller = manager->mLuaState;
     manager->mLuaState = state;  // the calling thread, a coroutine's included
-    ScriptCallback callback = reinterpret_cast<ScriptCallback>(manager->LuaScriptManager::BeginCall(function));
-    ScriptObject* self = method ? manager->LuaScriptManager::FetchThis(false) : nullptr;
+    // BeginCall and FetchThis in one step: the frame is pushed complete.
+    ScriptCallback callback = reinterpret_cast<ScriptCallback>(
+        function != nullptr ? function : lua_touserdata(state, lua_upvalueindex(1)));
+    ScriptCallFrame frame;
+    if (method) {
+        frame.self = manager->ToObject(1);
+        frame.firstArg = frame.self != nullptr ? 2 : 1;
+    }
+    manager->callFrames.Push(frame);
+    ScriptObject* self = frame.self;
     int count = 0;
     if (callback == nullptr) {
         manager->SetCallError(u"Internal Error : function empty");
