@@ -94,6 +94,35 @@ double LuaScriptManager::GetArgDouble(int index) {
     return slot != 0 ? lua_tonumber(mLuaState, slot) : 0.0;
 }
 
+inline char16_t* LuaScriptManager::TakeTextBuffer() {
+    if (mSpareCount > 0)
+        return mSpareBuffers[--mSpareCount];
+    char16_t* buffer = nullptr;
+    if (textBuffers.Count() > 0 && textBuffers.Pop(&buffer) && buffer != nullptr)
+        return buffer;
+    return static_cast<char16_t*>(MemAlloc(_TEXT_BUFFER_CHARS * sizeof(char16_t)));
+}
+
+inline void LuaScriptManager::GiveBackTextBuffer(char16_t* buffer) {
+    if (mSpareCount < _SPARE_BUFFERS)
+        mSpareBuffers[mSpareCount++] = buffer;
+    else if (!textBuffers.Push(buffer))
+        MemFree(buffer);
+}
+
+void LuaScriptManager::ReleaseArgTexts(_dword depth) {
+    while (argTexts.Count() > 0) {
+        ScriptArgText& last = argTexts.Top();
+        if (last.depth < depth)
+            break;
+        if (last.pooled)
+            GiveBackTextBuffer(last.text);
+        else
+            MemFree(last.text);
+        argTexts.Pop();
+    }
+}
+
 const char16_t* LuaScriptManager::GetArgString(int index) {
     int slot = ArgSlot(index);
     if (slot == 0)
@@ -200,35 +229,6 @@ bool LuaScriptManager::GetArgValue(int index, Variable& result) {
     }
     ReadValue(slot, result);
     return true;
-}
-
-char16_t* LuaScriptManager::TakeTextBuffer() {
-    if (mSpareCount > 0)
-        return mSpareBuffers[--mSpareCount];
-    char16_t* buffer = nullptr;
-    if (textBuffers.Count() > 0 && textBuffers.Pop(&buffer) && buffer != nullptr)
-        return buffer;
-    return static_cast<char16_t*>(MemAlloc(_TEXT_BUFFER_CHARS * sizeof(char16_t)));
-}
-
-void LuaScriptManager::GiveBackTextBuffer(char16_t* buffer) {
-    if (mSpareCount < _SPARE_BUFFERS)
-        mSpareBuffers[mSpareCount++] = buffer;
-    else if (!textBuffers.Push(buffer))
-        MemFree(buffer);
-}
-
-void LuaScriptManager::ReleaseArgTexts(_dword depth) {
-    while (argTexts.Count() > 0) {
-        ScriptArgText& last = argTexts.Top();
-        if (last.depth < depth)
-            break;
-        if (last.pooled)
-            GiveBackTextBuffer(last.text);
-        else
-            MemFree(last.text);
-        argTexts.Pop();
-    }
 }
 
 void LuaScriptManager::RaiseCallError() {
