@@ -40,6 +40,9 @@ TEST(Format, IntegersMatchTheCLibrary) {
     SAME_AS_SWPRINTF("%hd %hu %hhd %hhu", 70000, 70000, 300, 300);
     SAME_AS_SWPRINTF("%ld %lu %lx", -5L, 5UL, 0xFFUL);
     SAME_AS_SWPRINTF("%lld %llu %llx", -9000000000LL, 18446744073709551615ULL, 0x123456789ABCDEFULL);
+    // Around the digit-pair and 32-bit steps of the decimal conversion.
+    SAME_AS_SWPRINTF("%u %u %u %u %u %u %u", 9u, 10u, 99u, 100u, 101u, 1000000000u, 4294967295u);
+    SAME_AS_SWPRINTF("%llu %llu %lld %llo", 4294967296ULL, 10000000000ULL, -4294967296LL, 01777777777777777777777ULL);
     SAME_AS_SWPRINTF("%zu %zd", size_t(12345), ptrdiff_t(-12345));
     SAME_AS_SWPRINTF("[%*d][%-*d][%.*d][%*d]", 6, 1, 6, 2, 4, 3, -6, 4);
     SAME_AS_SWPRINTF("100%% %d%%", 5);
