@@ -469,6 +469,12 @@ bool ConfigTree::Write(ByteBuffer& out, const char16_t* name) const {
     writer.U32(_MAGIC);
     int nameLength = 0;
     char* utf8 = Utf8Of(name, &nameLength);
+    if (!IsIdentifier(utf8, size_t(nameLength))) {
+        // The reader puts the name into code and refuses anything else.
+        PrintBoth(u"[LS] Config name %ls is not an identifier", NonNull(name));
+        MemFree(utf8);
+        return false;
+    }
     writer.U32(_dword(nameLength));
     writer.Bytes(utf8, _dword(nameLength));
     MemFree(utf8);

@@ -184,6 +184,7 @@ bool LuaScriptManager::SwitchState(int index) {
         return false;
     }
     const ScriptStateRecord& record = states[_dword(index)];
+    mCurrentState = _dword(index);
     mLuaState = record.state;
     objectMap = record.objectMap;
     strongMap = record.strongMap;
@@ -192,10 +193,8 @@ bool LuaScriptManager::SwitchState(int index) {
 }
 
 ScriptStateRecord& LuaScriptManager::CurrentRecord() {
-    for (ScriptStateRecord& record : states)
-        if (record.state == mLuaState)
-            return record;
-    return states[0];
+    // By index: inside a native call mLuaState may be one of the state's coroutines.
+    return states[mCurrentState < states.Count() ? mCurrentState : 0];
 }
 
 bool LuaScriptManager::ReadScriptFile(const char16_t* path, ByteBuffer& buffer) {
@@ -397,8 +396,9 @@ bool LuaScriptManager::GetGlobal(Variable& result, ScriptObject* object, const c
     }
     lua_pushstring(mLuaState, NonNull(name));
     int code = ProtectedCall(2);
-    CaptureError(code);
     if (code != 0) {
+        // Only a failed read replaces lastError: it belongs to the last load or run.
+        CaptureError(code);
         LogLastError();
         result.Clear();
         lua_settop(mLuaState, top);

@@ -473,7 +473,7 @@ void LuaScriptManager::RegisterProperty(const char16_t* name, void* getter, Scri
         // The reference keeps the interned text, and so the keys, valid.
         luaL_ref(state, LUA_REGISTRYINDEX);
     }
-    const char16_t* shown = WStringPtr(name).IsEmpty() ? u"*" : name;
+    const char16_t* shown = NonNull(name);  // the catch-all shows as "Class.(get)"
     if (getThunk != nullptr) {
         if (profiling)
             RegisterProfileName(getter, Format(u"%ls.%ls(%ls)", mClassName, shown, u"get"));
@@ -556,6 +556,7 @@ bool LuaScriptManager::CreateGlobalObject(const char16_t* objectName, const char
     char* classUtf8 = Utf8Of(className);
     char* objectUtf8 = Utf8Of(objectName);
     bool ok = false;
+    bool failedInScript = false;  // the constructor's error is logged already
     if (classUtf8 != nullptr && objectUtf8 != nullptr) {
         lua_getglobal(state, classUtf8);
         if (lua_istable(state, -1)) {
@@ -563,16 +564,17 @@ bool LuaScriptManager::CreateGlobalObject(const char16_t* objectName, const char
             lua_remove(state, -2);
             if (lua_isfunction(state, -1)) {
                 int code = ProtectedCall(0);
-                CaptureError(code);
                 if (code != 0) {
+                    CaptureError(code);
                     LogLastError();
+                    failedInScript = true;
                 } else {
                     lua_setglobal(state, objectUtf8);
                     ok = true;
                 }
             }
         }
-        if (!ok && lastError.IsEmpty())
+        if (!ok && !failedInScript)
             PrintBoth(u"[LS] Can't create global object %ls of class %ls", NonNull(objectName), NonNull(className));
     }
     MemFree(classUtf8);
@@ -597,14 +599,14 @@ ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObje
         PrintBoth(u"[LS] Can't bind object to unknown class %ls", NonNull(className));
         return nullptr;
     }
-    if (!mObjectTables.Reserve(mObjectTables.Count() + 1)) {
+    if (!mObjectTables.Reserve(mObjectTables.Count() + 1) || !mBoundObjects.Reserve(mBoundObjects.Count() + 1)) {
         lua_settop(state, top);
         PrintBoth(u"[LS] Can't bind object of class %ls: out of memory", NonNull(className));
         return nullptr;
     }
     ScriptBinding* binding = new ScriptBinding();
     binding->withProxy = withProxy;
-    binding->state = state;
+    binding->state = MainState();
     binding->className = className;
 
     lua_newtable(state);
@@ -664,6 +666,7 @@ ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObje
         lua_pop(state, 1);
     }
     mObjectTables.Insert(slot->table, slot);  // room was reserved above
+    mBoundObjects.Insert(object, object);
     binding->slot = slot;
     object->binding = binding;
     lua_settop(state, top);
@@ -675,6 +678,7 @@ void LuaScriptManager::FreeBinding(ScriptObject* object) {
         return;
     ScriptBinding* binding = object->binding;
     object->binding = nullptr;
+    mBoundObjects.Remove(object);
     if (!mClosing && binding->slot != nullptr && binding->state != nullptr) {
         // The table outlives the object: it must never reach it again.
         binding->slot->object = nullptr;
@@ -709,8 +713,10 @@ bool LuaScriptManager::PushObjectTable(ScriptObject* object) {
         int holdCount = binding->holdCount;
         delete binding;
         object->binding = nullptr;
-        if (BindObject(className, object, withProxy) == nullptr || object->binding == nullptr)
+        if (BindObject(className, object, withProxy) == nullptr || object->binding == nullptr) {
+            mBoundObjects.Remove(object);
             return false;
+        }
         object->binding->holdCount = holdCount;
     }
     lua_rawgeti(mLuaState, LUA_REGISTRYINDEX, objectMap);
@@ -747,6 +753,12 @@ ScriptObject* LuaScriptManager::ToObject(int index) {
     return slot != nullptr ? slot->object : nullptr;
 }
 
+bool LuaScriptManager::IsHeldWithoutTable(const void* pointer) const {
+    // Only pointers the map holds are dereferenced.
+    const ScriptObject* object = static_cast<const ScriptObject*>(mBoundObjects.Find(pointer));
+    return object != nullptr && object->binding != nullptr && object->binding->slot == nullptr;
+}
+
 void LuaScriptManager::ForgetObjectTables() {
     // Tables of states the manager did not create outlive it: their hooks must find
     // neither the manager nor the objects.
@@ -756,6 +768,7 @@ void LuaScriptManager::ForgetObjectTables() {
         slot->object = nullptr;
     });
     mObjectTables.Clear();
+    mBoundObjects.Clear();
 }
 
 void LuaScriptManager::AttachChild(ScriptObject* object, ScriptObject* child) {

@@ -151,11 +151,8 @@ const char16_t* LuaScriptManager::GetArgString(int index) {
             if (luaL_getmetafield(state, slot, "__tostring")) {
                 lua_pushvalue(state, slot);
                 lua_call(state, 1, 1);
-                if (lua_type(state, -1) == LUA_TSTRING) {
+                if (lua_type(state, -1) == LUA_TSTRING)
                     utf8 = lua_tolstring(state, -1, &length);
-                    if (length > 4096)
-                        length = 4096;
-                }
             }
             if (utf8 == nullptr) {
                 ScriptObject* object = ToObject(slot);
@@ -246,8 +243,11 @@ bool LuaScriptManager::EndCall(ScriptObject** self) {
         ReleaseArgTexts(depth > 0 ? depth : 1);
     if (depth == 0)
         return false;
+    ScriptCallFrame& frame = callFrames.Top();
+    if (frame.profiled)
+        LuaScriptManager::EndNativeProfile();
     if (self != nullptr)
-        *self = callFrames.Top().self;
+        *self = frame.self;
     callFrames.Pop();
     if (!callError.IsEmpty())
         RaiseCallError();
@@ -358,12 +358,15 @@ int CallScriptCallback(lua_State* state, void* function, bool method) {
     if (callback == nullptr) {
         manager->SetCallError(u"Internal Error : function empty");
         count = manager->LuaScriptManager::ReturnNothing();
-    } else if (!manager->profiling) {
-        count = callback(*scripts, self);
     } else {
-        manager->BeginNativeProfile(reinterpret_cast<void*>(callback));
+        // Functions registered before profiling started have no record and are not
+        // measured. The return operation closes the entry, before a call error can
+        // unwind past this frame.
+        if (manager->profiling && manager->HasNativeProfile(reinterpret_cast<void*>(callback))) {
+            manager->LuaScriptManager::BeginNativeProfile(reinterpret_cast<void*>(callback));
+            manager->callFrames.Top().profiled = true;
+        }
         count = callback(*scripts, self);
-        manager->EndNativeProfile();
     }
     manager->mLuaState = caller;
     return count;

@@ -59,9 +59,9 @@ void LuaScriptManager::UpdateHook() {
     int mask = (profiling ? (LUA_MASKCALL | LUA_MASKRET) : 0) | (allocThreshold > 0 ? LUA_MASKLINE : 0);
     if (mask != 0) {
         sHookManager = this;
-        lua_sethook(mLuaState, &ProfileHook, mask, 0);
+        lua_sethook(MainState(), &ProfileHook, mask, 0);
     } else {
-        lua_sethook(mLuaState, nullptr, 0, 0);
+        lua_sethook(MainState(), nullptr, 0, 0);
         if (sHookManager == this)
             sHookManager = nullptr;
     }
@@ -101,14 +101,8 @@ void LuaScriptManager::BeginNativeProfile(void* function) {
     if (!profiling)
         return;
     ProfileRecord** it = profileTable.Find(function);
-    if (!VOLUX_CHECK(_SOURCE, it)) {
-        // Registered before profiling started: reported once, then measured anyway so
-        // the stack stays balanced for the matching end.
-        RegisterProfileName(function, Format(u"0x%p", function));
-        it = profileTable.Find(function);
-        if (it == nullptr)
-            return;
-    }
+    if (!VOLUX_CHECK(_SOURCE, it))
+        return;
     ProfileRecord* p = *it;
     if (!VOLUX_CHECK(_SOURCE, p != _null && p->mCFunc))
         return;
@@ -288,11 +282,11 @@ void LuaScriptManager::TrackAllocations(int threshold) {
     if (threshold > 0) {
         if (mOriginalAlloc == nullptr) {
             void* user = nullptr;
-            lua_Alloc original = lua_getallocf(mLuaState, &user);
+            lua_Alloc original = lua_getallocf(MainState(), &user);
             mOriginalAlloc = reinterpret_cast<void*>(original);
             mOriginalAllocUser = user;
-            mAllocState = mLuaState;
-            lua_setallocf(mLuaState, &ObservingAlloc, this);
+            mAllocState = MainState();
+            lua_setallocf(mAllocState, &ObservingAlloc, this);
         }
         allocThreshold = threshold;
         UpdateHook();

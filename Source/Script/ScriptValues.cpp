@@ -249,7 +249,7 @@ void LuaScriptManager::PushValueAt(const Variable& value, ScriptObject* object, 
             lua_rawgeti(state, LUA_REGISTRYINDEX, objectMap);
             lua_pushlightuserdata(state, pointer);
             lua_rawget(state, -2);
-            bool known = lua_istable(state, -1);
+            bool known = lua_istable(state, -1) || IsHeldWithoutTable(pointer);
             lua_pop(state, 2);
             if (pointer == nullptr)
                 lua_pushnil(state);

@@ -46,6 +46,7 @@ struct ScriptStateRecord {
 struct ScriptCallFrame {
     ScriptObject* self = nullptr;
     int firstArg = 1;      // stack slot of argument 0 (2 when the object is at slot 1)
+    bool profiled = false; // the generic thunk opened a native profile entry: the return closes it
 };
 
 struct ScriptArgText {
@@ -181,6 +182,8 @@ public:
     int GetProfileThreshold() override { return profileThreshold; }
     bool IsProfiling() override { return profiling; }
     void BeginNativeProfile(void* function) override;
+    // True when the function has a native profile record (registered while profiling).
+    bool HasNativeProfile(void* function) const { return profileTable.Find(function) != nullptr; }
     void EndNativeProfile() override;
     void TrackAllocations(int threshold) override;
     int CallErrorCallback(const char16_t* text) override { return errorCallback != nullptr ? errorCallback(text) : 0; }
@@ -202,6 +205,9 @@ public:
     bool PushObjectTable(ScriptObject* object);
     // The object of the table at index when it carries a host slot, else null.
     ScriptObject* ToObject(int index);
+    // True for an object bound by this manager whose table is gone while it is held:
+    // pushing it gives it a new table.
+    bool IsHeldWithoutTable(const void* pointer) const;
     // Registry reference of the class-link table of the given state.
     int CurrentClassLinks(lua_State* state);
     // Called by the collection hook with the collected table's slot.
@@ -293,8 +299,15 @@ private:
     char16_t* TakeTextBuffer();
     void GiveBackTextBuffer(char16_t* buffer);
 
+    _dword mCurrentState = 0;      // index in states of the state SwitchState chose
+    // The chosen state's main thread: what outlives a native call (mLuaState may be the
+    // calling coroutine then).
+    lua_State* MainState() { return states.Count() > 0 ? CurrentRecord().state : mLuaState; }
+
     // Object tables by address -> their host slots (ScriptBinding.cpp).
     PointerMap mObjectTables;
+    // Objects with a binding of this manager, whether or not their table is alive.
+    PointerMap mBoundObjects;
     void ForgetObjectTables();
 
     WString mClassNameText;        // storage behind mClassName

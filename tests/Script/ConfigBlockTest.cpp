@@ -212,6 +212,13 @@ TEST_F(ConfigBlockTest, SaveConfigFailuresAndOverwrite) {
     log.Clear();
     EXPECT_FALSE(scripts.SaveConfig(tree, u"cfg", directory));
     EXPECT_NE(log.trace.find(u"[LS] Can't create file for saving config"), std::u16string::npos);
+    // A name the reader would refuse is not written at all.
+    for (const char16_t* name : {u"two words", u"9lives", u"x);os=1--", u""}) {
+        log.Clear();
+        EXPECT_FALSE(scripts.SaveConfig(tree, name, mPath + u".bad"));
+        EXPECT_NE(log.trace.find(u"is not an identifier"), std::u16string::npos) << Narrow(name);
+        EXPECT_FALSE(FileSystem::IsFile(mPath + u".bad"));
+    }
     delete tree;
     FileSystem::RemoveDirectoryTree(directory);
 }

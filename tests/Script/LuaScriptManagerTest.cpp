@@ -126,6 +126,10 @@ TEST_F(ScriptRun, ErrorReachesBothStreamsOnceWithTracebackAndCallback) {
     EXPECT_EQ(sCallbackCalls, 1);
     EXPECT_EQ(sCallbackText, error);
     EXPECT_EQ(scripts.CallErrorCallback(u"x"), 7);
+    // Reading a global afterwards is no run: the text stays.
+    Variable read;
+    EXPECT_TRUE(scripts.GetGlobal(read, nullptr, "inner"));
+    EXPECT_EQ(Str(scripts.GetLastError()), error);
 
     // The next good run clears the text.
     ASSERT_TRUE(scripts.RunString(result, u"return 1", u"ok.lua", _RUN_DISCARD));

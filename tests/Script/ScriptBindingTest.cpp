@@ -445,3 +445,36 @@ TEST_F(ScriptBindingTest, NativeCallsFromCoroutinesReadTheirOwnArguments) {
               u"false 5 any:name");
     EXPECT_EQ(Run(u"return tostring(w:add(2, 2))"), u"7");
 }
+
+TEST_F(ScriptBindingTest, HeldObjectPassedAsAValueGetsANewTable) {
+    Widget* widget = Bound();
+    scripts.AddBindingRef(widget);
+    GiveToScripts(widget);
+    Exec(u"g = nil");
+    scripts.CollectGarbage();
+    ASSERT_EQ(widget->binding->slot, nullptr);
+    Variable value;
+    value.SetPointer(widget);
+    ASSERT_TRUE(scripts.SetGlobal(nullptr, "v", value));
+    EXPECT_EQ(Run(u"return type(v) .. ' ' .. v:add(1, 1)"), u"table 5");
+    scripts.ReleaseBindingRef(widget);
+    Exec(u"v = nil");
+    scripts.CollectGarbage();
+    EXPECT_EQ(sDeleted, 1);
+}
+
+TEST_F(ScriptBindingTest, ObjectMadeInACoroutineIsUnlinkedWhenDeletedNatively) {
+    // Made inside a coroutine, held natively, then deleted natively: the hold must go
+    // with it, so the table can be collected.
+    Exec(u"weak = setmetatable({}, {__mode = 'v'}) "
+         u"coroutine.wrap(function() local w = Widget.new() weak[1] = w end)()");
+    Widget* widget = sLastMade;
+    scripts.HoldObject(widget);
+    scripts.CollectGarbage();
+    EXPECT_EQ(Run(u"return type(weak[1])"), u"table");
+    delete widget;
+    // The first collection runs the table's collection hook, the second frees it.
+    scripts.CollectGarbage();
+    scripts.CollectGarbage();
+    EXPECT_EQ(Run(u"return type(weak[1])"), u"nil");
+}

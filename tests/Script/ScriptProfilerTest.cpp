@@ -17,6 +17,7 @@ using VoluxTest::Narrow;
 namespace {
 
 int Quick(IScriptManager& scripts, ScriptObject*) { return scripts.ReturnInt32(1); }
+int Early(IScriptManager& scripts, ScriptObject*) { return scripts.ReturnInt32(2); }
 
 int Slow(IScriptManager& scripts, ScriptObject*) {
     _qword start = PerformanceCounter();
@@ -24,6 +25,14 @@ int Slow(IScriptManager& scripts, ScriptObject*) {
         SleepAlertable(1);
     return scripts.ReturnNothing();
 }
+
+int Fail(IScriptManager& scripts, ScriptObject*) {
+    scripts.SetCallError(u"refused");
+    return scripts.ReturnNothing();
+}
+
+LuaScriptManager* sProfiled = nullptr;
+int Depth(IScriptManager& scripts, ScriptObject*) { return scripts.ReturnInt32(int(sProfiled->mProfStack.Length())); }
 
 size_t Count(const std::string& text, const std::regex& pattern) {
     return size_t(std::distance(std::sregex_iterator(text.begin(), text.end(), pattern), std::sregex_iterator()));
@@ -121,6 +130,30 @@ TEST_F(ScriptProfilerTest, FailedCallsLeaveTheStackBalanced) {
     log.Clear();
     scripts.DumpProfile();
     EXPECT_NE(Trace().find("[Lua], g, (err.lua:1), called 1 time(s)"), std::string::npos) << Trace();
+
+    // A call error caught by the script itself closes the native entry as well.
+    sProfiled = &scripts;
+    RegisterStatic(scripts, u"fail", &Fail);
+    RegisterStatic(scripts, u"depth", &Depth);
+    Variable depth;
+    ASSERT_TRUE(scripts.RunString(depth, u"local before = depth() for i = 1, 3 do pcall(fail) end "
+                                         u"return depth() - before", u"caught.lua", _RUN_CONVERT));
+    EXPECT_EQ(depth.AsInt32(), 0);
+    scripts.EnableProfiling(false);
+}
+
+TEST_F(ScriptProfilerTest, FunctionsRegisteredBeforeProfilingAreNotMeasured) {
+    RegisterStatic(scripts, u"early", &Early);
+    scripts.EnableProfiling(true);
+    RegisterStatic(scripts, u"late", &Quick);
+    Exec(u"early() late()");
+    log.Clear();
+    scripts.DumpProfile();
+    std::string trace = Trace();
+    EXPECT_NE(trace.find("[C], late, (), called 1 time(s)"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("[C], 0x"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("early"), std::string::npos) << trace;
+    EXPECT_EQ(log.error, u"");
     scripts.EnableProfiling(false);
 }
 
