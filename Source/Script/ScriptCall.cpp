@@ -263,16 +263,15 @@ int LuaScriptManager::ReturnValue(const Variable& value) {
 
 int LuaScriptManager::ReturnNothing() {
     ScriptObject* self = nullptr;
+    // The flag belongs to this call only: a later call must not return a stale value.
+    bool left = resultLeft;
+    resultLeft = false;
     if (!EndCall(&self))
         return 0;
     if (self != nullptr && PushObjectTable(self))
         return 1;
-    if (resultLeft) {
-        // The run's result is already on top of this call's stack.
-        resultLeft = false;
-        return 1;
-    }
-    return 0;
+    // The run's result is already on top of this call's stack.
+    return left ? 1 : 0;
 }
 
 #define VOLUX_RETURN(name, type, push) \
