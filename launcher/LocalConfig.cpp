@@ -21,8 +21,15 @@ LocalConfig ParseLocalConfig(const char16_t* text) {
 }
 
 LocalConfig ReadLocalConfig(const char16_t* path) {
+    File file;
+    if (!file.Open(path, File::_READ))
+        return LocalConfig();
+    // Checked before anything is allocated: anyone may drop a file here.
+    _qword size = file.Size();
+    if (size > _MAX_LOCAL_CONFIG_BYTES)
+        return LocalConfig();
     ByteBuffer bytes;
-    if (!FileSystem::ReadFile(path, bytes))
+    if (size == 0 || !bytes.Allocate(_dword(size)) || !file.Read(bytes.data, _dword(size)))
         return LocalConfig();
     // The reader detects ANSI, UTF-16LE or UTF-8, so a switch file from any editor counts.
     StringReader reader;

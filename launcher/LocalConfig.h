@@ -16,7 +16,11 @@ struct LocalConfig {
 WString UserDataFolder();
 // Switches found in a text already decoded.
 LocalConfig ParseLocalConfig(const char16_t* text);
-// A missing or unreadable file gives the defaults (no file logging, auto-upgrade on).
+// A switch file holds a few words; a larger one is not a switch file.
+constexpr _dword _MAX_LOCAL_CONFIG_BYTES = 65536;
+
+// A missing, unreadable or oversized file gives the defaults (no file logging, auto-upgrade
+// on).
 LocalConfig ReadLocalConfig(const char16_t* path);
 
 } // namespace Volux

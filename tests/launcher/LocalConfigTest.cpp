@@ -78,6 +78,17 @@ TEST_F(LocalConfigFileTest, SwitchesAreFoundInEveryTextEncoding) {
     }
 }
 
+TEST_F(LocalConfigFileTest, AnOversizedFileIsNotReadAtAll) {
+    std::string switches = "mclog noautoupgrade ";
+    std::string atCeiling = switches + std::string(_MAX_LOCAL_CONFIG_BYTES - switches.size(), ' ');
+    Write(atCeiling);
+    EXPECT_TRUE(ReadLocalConfig(path).fileLogging);
+    Write(atCeiling + " ");
+    LocalConfig config = ReadLocalConfig(path);
+    EXPECT_FALSE(config.fileLogging);
+    EXPECT_TRUE(config.autoUpgrade);
+}
+
 TEST(LocalConfigTest, UserDataFolderIsVoluxUnderTheProfile) {
     WString profile = FileSystem::SpecialFolderPath(FileSystem::_PROFILE);
     ASSERT_FALSE(profile.IsEmpty());
