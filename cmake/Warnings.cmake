@@ -1,6 +1,6 @@
 # Warning and language settings shared by every target of the tree.
 function(volux_target_settings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra>)
   if(WIN32)
     # UNICODE Win32 entry points; C99 printf family so floating-point digits match Linux.
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX

@@ -8,11 +8,12 @@
 #include "Common/Array.h"
 #include "Common/Singleton.h"
 #include "Common/WString.h"
+#include "ui/MainWindow.h"
+#include "ui/PopupSettings.h"
 
 namespace Volux {
 
 class FrameWindow;
-class MainWindow;
 class WebWindow;
 class SetupDownload;
 
@@ -20,6 +21,43 @@ class SetupDownload;
 struct PageEntry {
     int id = 0;
     WebWindow* page = nullptr;
+};
+
+// A page a script asked for on a frame; the web window is made from it once pages exist.
+struct PageRequest {
+    int slot = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    WString url;
+    int kind = 0;
+    _byte force = 0;  // show before the page is done loading
+};
+
+// An entry of the command table behind menu items and title-bar buttons.
+struct LauncherCommand {
+    int id = 0;
+    WString url;
+    int value = -1;
+};
+
+// How server information is fetched, as setInfoServer gives it.
+struct InfoServerSettings {
+    WString urlTemplate;  // with "{%ls}" and "{sign}"
+    WString idKey;
+    WString altIdKey;
+    WString errorKey;
+    WString okValue;
+    WString signTemplate;
+};
+
+// Keys of the server information that fill the user, drop-down and chat entries.
+struct ServerInfoKeys {
+    WString userKey;
+    WString logoutKey;
+    WString dropDownKeys[4];
+    WString chatKeys[2];
 };
 
 class LauncherState : public Singleton<LauncherState> {
@@ -71,9 +109,42 @@ public:
     WString hallURL;
     WString hallName;
     WString firstPageURL;  // address of the last page added by addWebWindow
+    WString passArgs;     // arguments of the program when it restarts itself
+    WString urlProtocol;  // name of the URL protocol to register
+    _byte appAutoStart = 0;     // start when the user logs on
+    _byte enableScrollBar = 0;  // scroll bars in game pages
     FrameWindow* frames[_FRAME_SLOTS] = {};
-    MainWindow* mainWindow = nullptr;
+    MainWindow* mainWindow = nullptr;  // points at mainWindowRecord from start-up on
+    MainWindow mainWindowRecord;
     Array<PageEntry> pages;
+    Array<PageRequest> pageRequests;
+
+    // Recorded by the script functions for the services that act on them.
+    Array<WString> loaderParameters;  // key=value texts given to startLoader after the file
+    Array<WString> frameURLs;         // addresses of pages that belong in frames
+    Array<WString> quietURLs;         // addresses whose pages stay quiet
+    WString exitURL;                  // opened when the user quits
+    WString logoffURL;                // opened on log-off
+    WString kickFunction;             // script function called when the player is kicked
+    WString upgradeURL;               // newest build of the program
+    WString upgradeDigestURL;         // and its digest
+    WString pluginURL;                // installer of the browser plug-in
+    InfoServerSettings infoServer;
+    ServerInfoKeys serverInfoKeys;
+    int gameMargins[4] = {};          // left, top, right, bottom
+    _byte installRequested = 0;       // installApp
+    _byte uninstallRequested = 0;     // uninstallApp
+    Array<WString> reportRequests;    // reportChannel addresses not sent yet
+    WString platformClientArgument;   // createTencentClient
+    Array<LauncherCommand> commands;  // menu and title-bar command table
+    PopupSettings chatPopup;
+    PopupSettings videoPopup;
+
+    // Local switches and files.
+    bool fileLogging = false;  // mc.cfg "mclog"
+    bool autoUpgrade = true;   // mc.cfg without "noautoupgrade"
+    int bossHotkey = 0;        // mcconfig.ini
+    int bossKeyEnabled = 0;
 
     // Loop values, not visible to scripts.
 
@@ -90,6 +161,9 @@ public:
     WString moduleFolder;  // folder of the running program
     WString lastPageURL;   // emptied every turn
     int refreshing = 0;    // non-zero while a refresh is under way
+    int gameShown = 0;
+    int loggedIn = 0;
+    int loadingSized = 0;  // the main window took the loading size
 };
 
 } // namespace Volux

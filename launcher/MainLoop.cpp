@@ -17,11 +17,23 @@ DWORD IdleSleep(HWND window, bool fast) {
     return fast ? 10 : 0;
 }
 
-// The frame turn: the game frame is the mode's window until the main window and the web and
-// loader turns exist, so every mode shows it for now.
+// The mode's turn. The game frame is the only window so far: the web and loader turns show
+// it in place of the main window, which they use once it exists.
 void RunTurn(LauncherState& state) {
     FrameWindow* gameFrame = state.frames[0];
-    PrintLine(u"[MC] Main loop turn, mc type %d", state.mcType);
+    switch (state.mcType) {
+    case 1:
+        PrintLine(u"[MC] Show frame window, %d, %d", state.gameShown, state.refreshing);
+        break;
+    case 2:
+        PrintLine(u"[MC] Show loader game, loader %ls, %d game parameters", state.loaderFile.Text(),
+                  int(state.loaderParameters.Count()));
+        break;
+    default:
+        PrintLine(u"[MC] Show web window");
+        PrintLine(u"[MC] Show page at: %ls", state.gameURL.Text());
+        break;
+    }
     gameFrame->Show();
     SetForegroundWindow(gameFrame->window);
     SetFocus(gameFrame->window);
@@ -31,6 +43,8 @@ void RunTurn(LauncherState& state) {
 // Whatever a turn made is gone before the next one starts.
 void EndTurn(LauncherState& state) {
     state.gameStage = 0;
+    state.gameShown = 0;
+    state.loggedIn = 0;
     state.lastPageURL = u"";
     HideAllFrames(state);
 }

@@ -2,17 +2,118 @@
 
 #include <windows.h>
 
+#include "Common/Compression.h"
 #include "Common/EngineContext.h"
 #include "Common/Log.h"
 #include "Common/StringEncoding.h"
 #include "Common/StringFormatter.h"
+#include "Common/Variable.h"
 #include "Platform/Debugger.h"
 #include "Platform/File.h"
+#include "Script/LuaScriptManager.h"
+#include "launcher/ArchiveSweep.h"
+#include "launcher/BossKeyConfig.h"
+#include "launcher/CopyWorker.h"
 #include "launcher/Frames.h"
+#include "launcher/InstallFolder.h"
+#include "launcher/LauncherScript.h"
 #include "launcher/MainLoop.h"
 #include "launcher/Wide.h"
 
 namespace Volux {
+
+namespace {
+
+// The program's icon resource, shared by every window of the launcher.
+constexpr int _PROGRAM_ICON = 101;
+
+WString ProfileFolder() { return FileSystem::SpecialFolderPath(FileSystem::_PROFILE); }
+
+// The one-shot steps the install and upgrade services carry out; until they exist the
+// request is logged so a run shows what the scripts asked for.
+void RunInstallStep(LauncherState& state) {
+    if (state.uninstallRequested)
+        PrintLine(u"[MC] Uninstall requested; removal is done by the install service");
+    if (state.installRequested)
+        PrintLine(u"[MC] Install requested; the uninstall entry and shortcuts are made by the install service");
+    if (!state.urlProtocol.IsEmpty())
+        PrintLine(u"[MC] URL protocol %ls requested; registration is done by the install service",
+                  state.urlProtocol.Text());
+}
+
+void RunFileOperation(LauncherState& state, bool autoUpgrade) {
+    switch (state.fileOperation) {
+    case 1:
+        PrintLine(u"[MC] Copy to %ls requested; copies are made by the upgrade service",
+                  state.fileOperationPath.Text());
+        break;
+    case 2:
+        PrintLine(u"[MC] Delete %ls requested; deletion is done by the upgrade service",
+                  state.fileOperationPath.Text());
+        break;
+    default:
+        if (autoUpgrade && !state.upgradeURL.IsEmpty())
+            PrintLine(u"[MC] Upgrade check against %ls requested; checks are made by the upgrade service",
+                      state.upgradeURL.Text());
+        break;
+    }
+}
+
+struct CopyWait {
+    CopyWorker* worker;
+};
+
+bool CopyNotFinished(_dword, void* user) { return !static_cast<CopyWait*>(user)->worker->IsFinished(); }
+
+// The copy from a browser's virtualised store, with the progress frame of slot 6 on screen.
+void RunCopyWorker(LauncherState& state, FrameWindow& progress) {
+    CopyJob job;
+    job.programPath = FileSystem::ProgramPath();
+    job.programFolder = state.moduleFolder;
+    job.installFolder = FileSystem::CurrentDirectory();
+    job.profileFolder = ProfileFolder();
+    job.resName = state.resName;
+    job.fileName = state.fileName;
+    CopyWorker worker;
+    worker.Start(job);
+    CopyWait wait{&worker};
+    RunMessageLoop(progress.window, &CopyNotFinished, &wait, true);
+}
+
+// One trace line per record the scripts filled, so a run shows what they asked for.
+void LogScriptSettings(const LauncherState& state) {
+    PrintLine(u"[MC] Scripts done: mc type %d, title \"%ls\", app \"%ls\", file \"%ls\", res \"%ls\", "
+              u"size %d x %d, loading size %d x %d, flags 0x%x",
+              state.mcType, state.title.Text(), state.appName.Text(), state.fileName.Text(), state.resName.Text(),
+              state.width, state.height, state.loadingWidth, state.loadingHeight, int(state.windowFlags));
+    for (const FrameWindow* frame : state.frames) {
+        if (frame == nullptr)
+            continue;
+        PrintLine(u"[MC] Frame %d: %d buttons, %d labels, %d progress bars, %d check boxes, %d combo boxes, "
+                  u"%d hotkey boxes, background \"%ls\"",
+                  frame->slot, int(frame->buttons.Count()), int(frame->labels.Count()),
+                  int(frame->progressBars.Count()), int(frame->checkBoxes.Count()), int(frame->comboBoxes.Count()),
+                  int(frame->hotkeyBoxes.Count()), frame->background.Text());
+    }
+    if (const MainWindow* main = state.mainWindow) {
+        PrintLine(u"[MC] Main window: custom title bar %d, left row %d, right row %d, system row %d, "
+                  u"menu items %d, minimum %d x %d, border %d 0x%06x",
+                  main->HasCustomTitleBar() ? 1 : 0, int(main->rows[_ROW_LEFT].Count()),
+                  int(main->rows[_ROW_RIGHT].Count()), int(main->rows[_ROW_SYSTEM].Count()),
+                  int(main->menuCommands.Count()), main->minWidth, main->minHeight, main->borderWidth,
+                  main->borderColour);
+    }
+    WString ids;
+    for (_dword i = 0; i < state.commands.Count(); i++)
+        ids += Format(i == 0 ? u"%d" : u" %d", state.commands[i].id);
+    PrintLine(u"[MC] Commands: %ls", ids.Text());
+    for (_dword i = 0; i < state.pageRequests.Count(); i++) {
+        const PageRequest& page = state.pageRequests[i];
+        PrintLine(u"[MC] Page on frame %d, kind %d: %ls", page.slot, page.kind, page.url.Text());
+    }
+}
+
+} // namespace
 
 WString ConvertCommandLine(const char* narrowCommandLine) {
     char16_t buffer[_COMMAND_LINE_CHARS + 1];
@@ -61,6 +162,51 @@ bool CreateGameFrame(LauncherState& state) {
     return true;
 }
 
+bool LoadStartUpScript(void* module, const char16_t* name, ByteBuffer& script) {
+    if (FileSystem::LoadResource(module, name, script))
+        return true;
+    WString path = Path::JoinPath(FileSystem::CurrentDirectory(), name);
+    return FileSystem::IsFile(path) && FileSystem::ReadFile(path, script);
+}
+
+void RunStartUpScripts(IScriptManager& scripts, void* module) {
+    struct Script {
+        const char16_t* name;
+        bool packed;  // may come as a compressed block
+    };
+    static const Script order[] = {{u"config.lua", false}, {u"launcher.lua", true}};
+    for (const Script& entry : order) {
+        ByteBuffer script;
+        if (!LoadStartUpScript(module, entry.name, script))
+            continue;
+        if (entry.packed && !UnpackBuffer(script)) {
+            PrintBoth(u"[MC] Unpack %ls fail", entry.name);
+            continue;
+        }
+        PrintLine(u"[MC] Run %ls", entry.name);
+        Variable ignored;
+        scripts.RunBuffer(ignored, script, _RUN_DISCARD);
+    }
+}
+
+IScriptManager* SetUpScriptHost() {
+    IScriptManager* scripts = EngineContext::Get().scriptManager;
+    if (scripts == nullptr) {
+        scripts = new LuaScriptManager();
+        if (scripts->GetState() == nullptr) {
+            PrintBoth(u"[MC] Script manager has no state");
+            delete scripts;
+            return nullptr;
+        }
+        PrintLine(u"[KL] Lua ScriptManager Created");
+    }
+    RegisterLauncherClasses(*scripts);
+    CreateLauncherObject(*scripts);
+    RegisterLauncherGlobals(*scripts);
+    scripts->StartHook();
+    return scripts;
+}
+
 bool StartUp(LauncherState& state, const char* narrowCommandLine) {
     SetMainThread();
 
@@ -69,8 +215,15 @@ bool StartUp(LauncherState& state, const char* narrowCommandLine) {
     SplitProgramPath(programPath, state.exeName, state.moduleFolder);
 
     LocalConfig config = ReadLocalConfig(Path::JoinPath(UserDataFolder(), u"mc.cfg"));
+    state.fileLogging = config.fileLogging;
+    state.autoUpgrade = config.autoUpgrade;
     StartLogging(config);
     PrintLine(u"[MC] Command line: %ls", state.cmd.Text());
+
+    state.mainWindow = &state.mainWindowRecord;
+    IScriptManager* scripts = SetUpScriptHost();
+    if (scripts == nullptr)
+        return false;
 
     SetEnvironmentMarkers();
     if (!CreateGameFrame(state)) {
@@ -78,18 +231,71 @@ bool StartUp(LauncherState& state, const char* narrowCommandLine) {
         return false;
     }
 
+    RunStartUpScripts(*scripts, nullptr);
+    LogScriptSettings(state);
+
+    FrameWindow* progress = state.frames[6];
+    if (progress != nullptr) {
+        progress->Show();
+        if (state.fileOperation == 1)
+            progress->SetProgress(0.95f);
+        else if (state.fileOperation == 2)
+            progress->SetProgress(0.99f);
+    }
+
     PrintLine(u"[MC] File path: %ls", programPath.Text());
+    SetUpInstallFolder(ProfileFolder(), state.appName, state.moduleFolder, state.useCurrentPath != 0);
+    PrintLine(u"[MC] Current working folder: %ls", FileSystem::CurrentDirectory().Text());
+
+    RunInstallStep(state);
+    if (state.abortRequested) {
+        PrintLine(u"[MC] Abort requested by the scripts");
+        return false;
+    }
+
+    SweepStaleArchives(FileSystem::CurrentDirectory(), state.resName);
+    RunFileOperation(state, state.autoUpgrade);
+    if (state.quitState != 0)
+        return true;
+
+    if (progress != nullptr && progress->window != nullptr)
+        RunCopyWorker(state, *progress);
+    BossKeyConfig bossKey = ReadBossKeyConfig(FileSystem::CurrentDirectory());
+    state.bossHotkey = bossKey.hotkey;
+    state.bossKeyEnabled = bossKey.enabled ? 1 : 0;
+
+    if (state.mcType == 1) {
+        FrameWindow* gameFrame = state.frames[0];
+        HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(_PROGRAM_ICON));
+        if (icon != nullptr)
+            SendMessageW(gameFrame->window, WM_SETICON, ICON_BIG, LPARAM(icon));
+        SetWindowTextW(gameFrame->window, AsWide(state.title.Text()));
+        PrintLine(u"[MC] Open %ls in the game page", state.firstPageURL.Text());
+        if (!state.hallURL.IsEmpty())
+            PrintLine(u"[MC] Start download hall from %ls", state.hallURL.Text());
+    }
+    if (progress != nullptr) {
+        progress->SetProgress(1.0f);
+        SleepEx(50, TRUE);
+        DestroyFrame(state, 6);
+    }
     return true;
 }
 
 void ShutDown(LauncherState& state) {
     PrintLine(u"[MC] Shutdown, quit state %d", state.quitState);
-    DestroyFrame(state, 0);
-    // Frames that scripts made are torn down with the game frame, so no window outlives its
-    // record.
+    // The game frame goes last: frames that scripts made are torn down first, so no window
+    // outlives its record.
     for (int slot = 1; slot < LauncherState::_FRAME_SLOTS; slot++)
         DestroyFrame(state, slot);
+    DestroyFrame(state, 0);
     RemoveFrameHooks();
+
+    IScriptManager* scripts = EngineContext::Get().scriptManager;
+    if (scripts != nullptr) {
+        scripts->SpareHook();
+        delete scripts;
+    }
     PrintLine(u"[MC] Shutdown done");
 
     EngineContext& context = EngineContext::Get();

@@ -1,11 +1,13 @@
 // Start-up and shutdown of the launcher, as free functions over LauncherState, in the order
-// they run. Steps not listed here (scripts, install folder, file operations) come with their
-// services.
+// they run.
 #pragma once
 
+#include "Common/ByteBuffer.h"
 #include "Common/WString.h"
 #include "launcher/LauncherState.h"
 #include "launcher/LocalConfig.h"
+// After windows.h (through LauncherState.h): it takes back windows.h's LoadString macro.
+#include "Script/IScriptManager.h"
 
 namespace Volux {
 
@@ -24,6 +26,15 @@ void StartLogging(const LocalConfig& config);
 bool SetEnvironmentMarkers();
 // The game frame in slot 0: 800 x 600 at (0, 0), titled with title, with the frame hooks.
 bool CreateGameFrame(LauncherState& state);
+
+// A start-up script: the "VOLUXRES" resource of that name in module (null = the program) if
+// there is one, else the file of that name in the current folder. False when neither exists.
+bool LoadStartUpScript(void* module, const char16_t* name, ByteBuffer& script);
+// Runs config.lua, then launcher.lua through the block decoder; a missing one is skipped.
+void RunStartUpScripts(IScriptManager& scripts, void* module);
+// The script manager with _Launcher, _LauncherButton, _launcher, _info and print; made when
+// the engine has none. Null when it cannot be made (logged).
+IScriptManager* SetUpScriptHost();
 
 // Everything up to the main loop; false when the launcher cannot go on (already logged).
 bool StartUp(LauncherState& state, const char* narrowCommandLine);

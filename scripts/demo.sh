@@ -89,6 +89,12 @@ if [ "$up" != 1 ]; then
   echo "[demo] the game frame did not appear; wine output in $out/wine-output.txt" >&2
   exit 1
 fi
+# Start-up may show the progress frame for a while first: wait for the main loop's first turn.
+for _ in $(seq 1 60); do
+  log="$(find "$data" -maxdepth 1 -name '*-\[Trace\].log' | head -n 1)"
+  if [ -n "$log" ] && iconv -f UTF-16 -t UTF-8 "$log" 2>/dev/null | grep -q '\[MC\] Show '; then break; fi
+  sleep 0.5
+done
 sleep 1  # let it paint
 import -window root "$out/microclient.png"
 echo "[demo] game frame is up; screenshot: $out/microclient.png"

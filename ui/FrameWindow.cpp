@@ -1,5 +1,7 @@
 #include "ui/FrameWindow.h"
 
+#include "Common/EngineContext.h"
+#include "Script/IScriptManager.h"
 #include "launcher/Wide.h"
 
 namespace Volux {
@@ -15,7 +17,32 @@ constexpr UINT _CLASS_STYLE = 0x000B;
 
 FrameWindow::FrameWindow(int slot) : slot(slot) {}
 
-FrameWindow::~FrameWindow() { Destroy(); }
+FrameWindow::~FrameWindow() {
+    Destroy();
+    // The user buttons' script objects were held for their clicks; the frame lets them go.
+    IScriptManager* scripts = EngineContext::Get().scriptManager;
+    for (_dword i = 0; i < buttons.Count(); i++) {
+        if (buttons[i].button != nullptr && scripts != nullptr)
+            scripts->ReleaseObject(buttons[i].button);
+        buttons[i].button = nullptr;
+    }
+}
+
+bool FrameWindow::SetProgress(float progress) {
+    for (_dword i = 0; i < progressBars.Count(); i++) {
+        if (progressBars[i].id != 0)
+            continue;
+        progressBars[i].progress = progress < 0 ? 0 : progress > 1 ? 1 : progress;
+        if (window != nullptr) {
+            const FrameRect& rect = progressBars[i].rect;
+            RECT area = {rect.left, rect.top, rect.right, rect.bottom};
+            InvalidateRect(window, &area, FALSE);
+            UpdateWindow(window);
+        }
+        return true;
+    }
+    return false;
+}
 
 void FrameWindow::SetMessageHook(FrameMessageHook hook) { sMessageHook = hook; }
 

@@ -1,0 +1,235 @@
+// _launcher functions that build frame windows and their controls. Each takes the slot as
+// its last argument; a slot above 6 or an empty slot makes the call do nothing.
+#include <utility>
+
+#include "Common/EngineContext.h"
+#include "Common/Log.h"
+#include "Platform/File.h"
+#include "launcher/Frames.h"
+#include "launcher/LauncherScript.h"
+#include "launcher/ScriptFunctions.h"
+
+namespace Volux {
+
+namespace {
+
+// The frame of the slot given as argument index, or null.
+FrameWindow* FrameArg(IScriptManager& scripts, int index) {
+    LauncherState* state = LauncherState::Instance();
+    uint32_t slot = scripts.GetArgUInt32(index);
+    if (state == nullptr || slot >= uint32_t(LauncherState::_FRAME_SLOTS))
+        return nullptr;
+    return state->frames[slot];
+}
+
+// A negative size from a script is taken as none.
+int SizeArg(IScriptManager& scripts, int index) {
+    int value = scripts.GetArgInt32(index);
+    return value > 0 ? value : 0;
+}
+
+// x, y, width, height from four arguments starting at index.
+FrameRect RectArg(IScriptManager& scripts, int index) {
+    return MakeFrameRect(scripts.GetArgInt32(index), scripts.GetArgInt32(index + 1), SizeArg(scripts, index + 2),
+                         SizeArg(scripts, index + 3));
+}
+
+// Close and minimise buttons: x, y, width, height, three images, slot.
+void AddPlainButton(IScriptManager& scripts, int kind) {
+    FrameWindow* frame = FrameArg(scripts, 7);
+    if (frame == nullptr)
+        return;
+    FrameButton button;
+    button.kind = kind;
+    button.rect = RectArg(scripts, 0);
+    button.imageUp = ArgText(scripts, 4);
+    button.imageHover = ArgText(scripts, 5);
+    button.imageDown = ArgText(scripts, 6);
+    frame->buttons.Append(std::move(button));
+}
+
+// Combo and hotkey boxes: id, x, y, width, height, font face, value1, font height, value2, slot.
+void AddFieldControl(IScriptManager& scripts, Array<FrameFieldControl> FrameWindow::*list) {
+    FrameWindow* frame = FrameArg(scripts, 9);
+    if (frame == nullptr)
+        return;
+    FrameFieldControl control;
+    control.id = scripts.GetArgInt32(0);
+    control.rect = RectArg(scripts, 1);
+    control.fontFace = ArgText(scripts, 5);
+    control.value1 = scripts.GetArgInt32(6);
+    control.fontHeight = scripts.GetArgInt32(7);
+    control.value2 = scripts.GetArgInt32(8);
+    control.parent = frame->window;
+    (frame->*list).Append(std::move(control));
+}
+
+} // namespace
+
+int ScriptNewFrameWin(IScriptManager& scripts, ScriptObject*) {
+    LauncherState* state = LauncherState::Instance();
+    uint32_t slot = scripts.GetArgUInt32(0);
+    if (state != nullptr && slot < uint32_t(LauncherState::_FRAME_SLOTS) && state->frames[slot] == nullptr) {
+        CreateFrame(*state, int(slot), ArgText(scripts, 1), scripts.GetArgInt32(2), scripts.GetArgInt32(3),
+                    SizeArg(scripts, 4), SizeArg(scripts, 5), scripts.GetArgInt32(6));
+    }
+    return scripts.ReturnNothing();
+}
+
+int ScriptResize(IScriptManager& scripts, ScriptObject*) {
+    FrameWindow* frame = FrameArg(scripts, 4);
+    if (frame != nullptr && frame->window != nullptr) {
+        MoveWindow(frame->window, scripts.GetArgInt32(0), scripts.GetArgInt32(1), SizeArg(scripts, 2),
+                   SizeArg(scripts, 3), TRUE);
+    }
+    return scripts.ReturnNothing();
+}
+
+int ScriptSetBackground(IScriptManager& scripts, ScriptObject*) {
+    FrameWindow* frame = FrameArg(scripts, 1);
+    const char16_t* name = ArgText(scripts, 0);
+    ByteBuffer bytes;
+    // A missing resource keeps the background there was.
+    if (frame != nullptr && FileSystem::LoadResource(nullptr, name, bytes)) {
+        frame->background = name;
+        if (frame->window != nullptr) {
+            InvalidateRect(frame->window, nullptr, TRUE);
+            UpdateWindow(frame->window);
+        }
+    }
+    return scripts.ReturnNothing();
+}
+
+int ScriptSetupRegion(IScriptManager& scripts, ScriptObject*) {
+    FrameWindow* frame = FrameArg(scripts, 1);
+    const char16_t* name = ArgText(scripts, 0);
+    ByteBuffer bytes;
+    if (frame != nullptr && FileSystem::LoadResource(nullptr, name, bytes) && bytes.size > 0) {
+        frame->region = name;
+        frame->paintMode = 1;
+    }
+    return scripts.ReturnNothing();
+}
+
+int ScriptAddCloseButton(IScriptManager& scripts, ScriptObject*) {
+    AddPlainButton(scripts, 0);
+    return scripts.ReturnNothing();
+}
+
+int ScriptAddMinimizeButton(IScriptManager& scripts, ScriptObject*) {
+    AddPlainButton(scripts, 1);
+    return scripts.ReturnNothing();
+}
+
+int ScriptAddUserButton(IScriptManager& scripts, ScriptObject*) {
+    FrameWindow* frame = FrameArg(scripts, 8);
+    if (frame == nullptr)
+        return scripts.ReturnNothing();
+    auto* object = new VoluxLauncherButton();
+    if (scripts.BindObject(VoluxLauncherButton::_SCRIPT_CLASS, object, false) == nullptr) {
+        delete object;
+        return scripts.ReturnNothing();
+    }
+    // The frame keeps the object alive for its clicks, whatever the script does with it.
+    scripts.HoldObject(object);
+    FrameButton button;
+    button.kind = 2;
+    button.button = object;
+    button.rect = RectArg(scripts, 0);
+    button.imageUp = ArgText(scripts, 4);
+    button.imageHover = ArgText(scripts, 5);
+    button.imageDown = ArgText(scripts, 6);
+    button.handCursor = scripts.GetArgInt32(7);
+    frame->buttons.Append(std::move(button));
+    return scripts.ReturnObject(object);
+}
+
+int ScriptAddLabel(IScriptManager& scripts, ScriptObject*) {
+    FrameWindow* frame = FrameArg(scripts, 10);
+    if (frame == nullptr)
+        return scripts.ReturnNothing();
+    FrameLabel label;
+    label.id = scripts.GetArgInt32(0);
+    label.rect = RectArg(scripts, 1);
+    label.text = ArgText(scripts, 5);
+    label.fontFace = ArgText(scripts, 6);
+    label.colour = scripts.GetArgInt32(7);
+    label.fontHeight = scripts.GetArgInt32(8);
+    int alignment = scripts.GetArgInt32(9);
+    label.alignment = alignment >= 0 && alignment <= 2 ? alignment : 0;
+    frame->labels.Append(std::move(label));
+    return scripts.ReturnNothing();
+}
+
+int ScriptAddProgressBar(IScriptManager& scripts, ScriptObject*) {
+    FrameWindow* frame = FrameArg(scripts, 11);
+    if (frame == nullptr)
+        return scripts.ReturnNothing();
+    FrameProgressBar bar;
+    bar.id = scripts.GetArgInt32(0);
+    bar.rect = RectArg(scripts, 1);
+    bar.fontFace = ArgText(scripts, 5);
+    bar.colour = scripts.GetArgInt32(6);
+    bar.fontSize = scripts.GetArgInt32(7);
+    bar.alignment = scripts.GetArgInt32(8);
+    bar.filledImage = ArgText(scripts, 9);
+    bar.emptyImage = ArgText(scripts, 10);
+    frame->progressBars.Append(std::move(bar));
+    return scripts.ReturnNothing();
+}
+
+int ScriptAddCheckBox(IScriptManager& scripts, ScriptObject*) {
+    FrameWindow* frame = FrameArg(scripts, 5);
+    if (frame == nullptr)
+        return scripts.ReturnNothing();
+    FrameCheckBox box;
+    box.id = scripts.GetArgInt32(0);
+    box.rect = RectArg(scripts, 1);
+    box.parent = frame->window;
+    frame->checkBoxes.Append(std::move(box));
+    return scripts.ReturnNothing();
+}
+
+int ScriptAddComboBox(IScriptManager& scripts, ScriptObject*) {
+    AddFieldControl(scripts, &FrameWindow::comboBoxes);
+    return scripts.ReturnNothing();
+}
+
+int ScriptAddHotkeyBox(IScriptManager& scripts, ScriptObject*) {
+    AddFieldControl(scripts, &FrameWindow::hotkeyBoxes);
+    return scripts.ReturnNothing();
+}
+
+int ScriptAddWebWindow(IScriptManager& scripts, ScriptObject*) {
+    LauncherState* state = LauncherState::Instance();
+    FrameWindow* frame = FrameArg(scripts, 7);
+    if (state == nullptr || frame == nullptr)
+        return scripts.ReturnNothing();
+    PageRequest page;
+    page.slot = frame->slot;
+    page.x = scripts.GetArgInt32(0);
+    page.y = scripts.GetArgInt32(1);
+    page.width = SizeArg(scripts, 2);
+    page.height = SizeArg(scripts, 3);
+    page.url = ArgText(scripts, 4);
+    page.kind = scripts.GetArgInt32(5);
+    page.force = scripts.GetArgBool(6) ? 1 : 0;
+    state->mcType = 1;
+    if (page.kind == 2) {
+        if (page.x != 0 || page.y != 0) {
+            frame->attachedX = page.x;
+            frame->attachedY = page.y;
+        }
+        if (page.width != 0 || page.height != 0) {
+            frame->attachedWidth = page.width;
+            frame->attachedHeight = page.height;
+        }
+    }
+    frame->followAttached = 0;
+    PrintLine(u"[MC] Add page at: %ls", page.url.Text());
+    state->firstPageURL = page.url;
+    state->pageRequests.Append(std::move(page));
+    return scripts.ReturnNothing();
+}
+
+} // namespace Volux

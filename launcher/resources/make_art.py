@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""Draws the sample game's window art as PNG files: frame background, buttons in three looks,
+progress bar, title bar pieces and system buttons. Plain shapes in the sample game's colours,
+so the program carries no art it did not make itself.
+
+usage: make_art.py OUTDIR
+"""
+import os
+import struct
+import sys
+import zlib
+
+
+def png(width, height, pixel):
+    """PNG bytes of an RGBA image; pixel(x, y) gives (r, g, b, a)."""
+    rows = bytearray()
+    for y in range(height):
+        rows.append(0)
+        for x in range(width):
+            rows.extend(pixel(x, y))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b"")
+
+
+def blend(a, b, t):
+    return tuple(int(a[i] + (b[i] - a[i]) * t) for i in range(len(a)))
+
+
+def panel(width, height, top, bottom, edge, radius=6):
+    """A vertical gradient with a one-pixel edge and rounded, see-through corners."""
+    def pixel(x, y):
+        cx = min(x, width - 1 - x)
+        cy = min(y, height - 1 - y)
+        if cx < radius and cy < radius and (radius - cx) ** 2 + (radius - cy) ** 2 > radius * radius:
+            return (0, 0, 0, 0)
+        if cx == 0 or cy == 0:
+            return edge + (255,)
+        return blend(top, bottom, y / max(1, height - 1)) + (255,)
+    return pixel
+
+
+def glyph(width, height, base, colour, shape):
+    """A button face with a symbol: 'x' close, '-' minimise, 'o' maximise, 'r' restore, 'v' tray."""
+    def pixel(x, y):
+        px = base(x, y)
+        u, v = x - width / 2 + 0.5, y - height / 2 + 0.5
+        s = min(width, height) * 0.25
+        on = False
+        if shape == "x":
+            on = abs(abs(u) - abs(v)) < 1.2 and abs(u) < s
+        elif shape == "-":
+            on = abs(v - s * 0.6) < 1.2 and abs(u) < s
+        elif shape == "o":
+            on = (abs(abs(u) - s) < 1.0 and abs(v) <= s) or (abs(abs(v) - s) < 1.0 and abs(u) <= s)
+        elif shape == "r":
+            on = (abs(abs(u) - s * 0.8) < 1.0 and abs(v) <= s * 0.8) or (abs(abs(v) - s * 0.8) < 1.0 and abs(u) <= s * 0.8)
+        elif shape == "v":
+            on = abs(v - s * 0.6) < 1.2 and abs(u) < s * 0.6
+        return colour + (255,) if on else px
+    return pixel
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    gold, dark, night = (0xC6, 0xAA, 0x66), (0x2A, 0x1E, 0x12), (0x12, 0x16, 0x24)
+    looks = [((0x5A, 0x44, 0x2A), (0x3A, 0x2A, 0x18)), ((0x7A, 0x5E, 0x3A), (0x52, 0x3C, 0x22)),
+             ((0x30, 0x22, 0x14), (0x4A, 0x36, 0x20))]
+    images = {
+        "frame_bg.png": (480, 300, panel(480, 300, (0x28, 0x30, 0x48), night, gold, 10)),
+        "bar_full.png": (360, 14, panel(360, 14, (0xE8, 0xB9, 0x78), (0xA0, 0x78, 0x40), gold, 3)),
+        "bar_empty.png": (360, 14, panel(360, 14, (0x30, 0x30, 0x38), (0x20, 0x20, 0x28), dark, 3)),
+        "title_left.png": (120, 36, panel(120, 36, (0x3C, 0x2C, 0x1A), dark, dark, 0)),
+        "title_mid.png": (16, 36, panel(16, 36, (0x3C, 0x2C, 0x1A), dark, dark, 0)),
+        "title_right.png": (120, 36, panel(120, 36, (0x3C, 0x2C, 0x1A), dark, dark, 0)),
+        "title_icon.png": (24, 24, panel(24, 24, gold, (0x8A, 0x6A, 0x30), dark, 5)),
+        "logo.png": (200, 80, panel(200, 80, (0x3C, 0x2C, 0x1A), dark, gold, 12)),
+        "menu_back.png": (16, 24, panel(16, 24, (0x4A, 0x36, 0x20), (0x3A, 0x2A, 0x18), dark, 0)),
+        "im_title.png": (16, 24, panel(16, 24, (0x3C, 0x2C, 0x1A), dark, dark, 0)),
+    }
+    for n, (top, bottom) in enumerate(looks, start=1):
+        for name, shape, size in (("close", "x", 24), ("min", "-", 24), ("sys_close", "x", 28), ("sys_max", "o", 28),
+                                  ("sys_restore", "r", 28), ("sys_min", "-", 28), ("sys_tray", "v", 28),
+                                  ("im_close", "x", 16)):
+            images["%s%d.png" % (name, n)] = (size, size, glyph(size, size, panel(size, size, top, bottom, gold, 4), gold, shape))
+        images["button%d.png" % n] = (120, 32, panel(120, 32, top, bottom, gold, 6))
+        images["menu%d.png" % n] = (24, 24, glyph(24, 24, panel(24, 24, top, bottom, dark, 3), gold, "o"))
+    for name, (w, h, pixel) in sorted(images.items()):
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(png(w, h, pixel))
+
+
+if __name__ == "__main__":
+    main()
