@@ -3,6 +3,7 @@
 #include "Common/ByteBuffer.h"
 #include "Common/Compression.h"
 #include "Common/Log.h"
+#include "Common/StringFormatter.h"
 #include "Platform/File.h"
 #include "launcher/InstallFolder.h"
 
@@ -35,14 +36,18 @@ WString InstallFolderOf(const LauncherState& state) {
 } // namespace
 
 WString LoaderTargetPath(const char16_t* installFolder, const char16_t* file, bool inDataFolder) {
-    // Only the name counts: a script cannot place the library outside the install folder.
-    WStringPtr name = Path::FileNameOf(NonNull(file));
-    if (name.IsEmpty() || Text::Equals(name.Text(), u".") || Text::Equals(name.Text(), u".."))
+    // Only the name counts, whichever separator the script used: a script cannot place the
+    // library outside the install folder.
+    const char16_t* name = NonNull(file);
+    for (const char16_t* at = name; *at != 0; at++) {
+        if (*at == u'\\' || *at == u'/' || *at == u':')
+            name = at + 1;
+    }
+    if (name[0] == 0 || Text::Equals(name, u".") || Text::Equals(name, u".."))
         return WString();
-    WString folder(NonNull(installFolder));
     if (inDataFolder)
-        folder = Path::JoinPath(folder, u"data");
-    return Path::JoinPath(folder, name.Text());
+        return Format(u"%ls\\data\\%ls", NonNull(installFolder), name);
+    return Format(u"%ls\\%ls", NonNull(installFolder), name);
 }
 
 void SetLoaderFile(LauncherState& state, const char16_t* file, bool force) {

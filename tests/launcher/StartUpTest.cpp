@@ -3,9 +3,12 @@
 #include <string>
 
 #include "Common/StringEncoding.h"
-#include "Platform/File.h"
+#include "Support/LogCapture.h"
 #include "launcher/StartUp.h"
 #include "launcher/Wide.h"
+// After windows.h: it takes back the DeleteFile macro.
+#include "Platform/File.h"
+#include "Support/ScratchFolder.h"
 
 namespace Volux {
 namespace {
@@ -100,6 +103,59 @@ TEST(StartUpTest, EnvironmentMarkersHoldEightHexDigits) {
     EXPECT_EQ(Environment(u"[VOLUX-3D]"), "00000000");
     SetEnvironmentVariableW(L"[MICRO-CLIENT]", nullptr);
     SetEnvironmentVariableW(L"[VOLUX-3D]", nullptr);
+}
+
+// Start-up through the real scripts: config.lua from the current folder, launcher.lua from the
+// test program's own resource although a file of that name lies there too, and abort.
+TEST(StartUpTest, ScriptsRunInOrderResourcesWinAndAbortEndsStartUp) {
+    VoluxTest::ScratchFolder scratch;
+    ASSERT_TRUE(scratch.IsReady());
+    VoluxTest::CurrentFolderGuard guard;
+    FileSystem::ChangeDirectory(scratch.path);
+    ASSERT_TRUE(scratch.Put(u"config.lua", "_info('config from the file') _launcher.useCurrentPath = true "
+                                           "_launcher.appName = 'startup-test' _launcher:abort()"));
+    ASSERT_TRUE(scratch.Put(u"launcher.lua", "_info('launcher from the file') _launcher.title = 'from the file'"));
+    WString dataFolder;
+    {
+        LauncherState state;
+        VoluxTest::LogCapture log;
+        EXPECT_FALSE(StartUp(state, "microclient.exe /install"));
+        dataFolder = Path::JoinPath(state.moduleFolder, u"data");
+        EXPECT_EQ(state.title, u"from the resource");
+        EXPECT_EQ(state.abortRequested, 1);
+        EXPECT_EQ(Utf8(Path::LowerPath(FileSystem::CurrentDirectory())), Utf8(Path::LowerPath(dataFolder)));
+        ShutDown(state);
+
+        std::string trace = Utf8(log.trace.c_str());
+        const char* order[] = {"[MC] Command line: microclient.exe /install", "[KL] Lua ScriptManager Created",
+                               "[MC] Run config.lua", "config from the file", "[MC] Run launcher.lua",
+                               "launcher from the resource", "[MC] Scripts done: mc type 0", "[MC] File path: ",
+                               "[MC] Current working folder: ", "[MC] Abort requested", "[MC] Shutdown done"};
+        size_t at = 0;
+        for (const char* line : order) {
+            size_t found = trace.find(line, at);
+            EXPECT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << trace;
+            if (found != std::string::npos)
+                at = found;
+        }
+        EXPECT_EQ(trace.find("launcher from the file"), std::string::npos);
+        // The short exit shows no window and leaves no frame.
+        EXPECT_EQ(state.frames[0], nullptr);
+    }
+    FileSystem::ChangeDirectory(scratch.path);
+    FileSystem::RemoveDirectoryTree(dataFolder);
+}
+
+TEST(StartUpTest, MissingScriptsAreSkippedSilently) {
+    VoluxTest::ScratchFolder scratch;
+    VoluxTest::CurrentFolderGuard guard;
+    FileSystem::ChangeDirectory(scratch.path);
+    ByteBuffer script;
+    EXPECT_FALSE(LoadStartUpScript(nullptr, u"config.lua", script));
+    EXPECT_TRUE(LoadStartUpScript(nullptr, u"launcher.lua", script));  // the resource
+    ASSERT_TRUE(scratch.Put(u"config.lua", "x = 1"));
+    EXPECT_TRUE(LoadStartUpScript(nullptr, u"config.lua", script));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(script.data), script.size), "x = 1");
 }
 
 } // namespace
