@@ -1,7 +1,11 @@
 #include "launcher/MainLoop.h"
 
 #include "Common/Log.h"
+#include "Common/StringFormatter.h"
+#include "Platform/File.h"
+#include "launcher/DriveChoice.h"
 #include "launcher/Frames.h"
+#include "launcher/InstallFolder.h"
 
 namespace Volux {
 
@@ -17,6 +21,26 @@ DWORD IdleSleep(HWND window, bool fast) {
     return fast ? 10 : 0;
 }
 
+// The loader turn's preparation: the install folder with room for the game, made current,
+// and the library's address in it. The plug-in itself is started by the loader host.
+void PrepareLoaderGame(LauncherState& state) {
+    WString folder;
+    if (state.useCurrentPath || state.appName.IsEmpty()) {
+        folder = FileSystem::CurrentDirectory();
+    } else {
+        folder = ChooseInstallFolder(FileSystem::SpecialFolderPath(FileSystem::_PROFILE), state.appName,
+                                     state.appSize, SystemDrives());
+        FileSystem::ChangeDirectory(folder);
+        folder = FileSystem::CurrentDirectory();
+    }
+    WString loaderAddress = Format(u"local:\\%ls", state.loaderFile.Text());
+    PrintLine(u"[MC] Show loader game: install folder %ls, loader %ls, library %ls\\volux3d.lod, "
+              u"%d game parameters",
+              folder.Text(), loaderAddress.Text(), folder.Text(), int(state.loaderParameters.Count()));
+    for (_dword i = 0; i < state.loaderParameters.Count(); i++)
+        PrintLine(u"[MC] Game parameter %ls", state.loaderParameters[i].Text());
+}
+
 // The mode's turn. The game frame is the only window so far: the web and loader turns show
 // it in place of the main window, which they use once it exists.
 void RunTurn(LauncherState& state) {
@@ -26,8 +50,7 @@ void RunTurn(LauncherState& state) {
         PrintLine(u"[MC] Show frame window, %d, %d", state.gameShown, state.refreshing);
         break;
     case 2:
-        PrintLine(u"[MC] Show loader game, loader %ls, %d game parameters", state.loaderFile.Text(),
-                  int(state.loaderParameters.Count()));
+        PrepareLoaderGame(state);
         break;
     default:
         PrintLine(u"[MC] Show web window");

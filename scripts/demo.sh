@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
 # Builds the launcher, runs it under wine64 on a virtual X display until its game frame is up,
 # keeps a screenshot and the launcher's log files in out/, then closes it the way a user would.
-# Usage: scripts/demo.sh [--win32]    --win32 also builds the i686 program (built only, not run).
+# Usage: scripts/demo.sh [--win32] [--mode N]
+#   --win32   also builds the i686 program (built only, not run)
+#   --mode N  starts the program with /mode=N, which the sample launcher.lua takes as the game
+#             mode (0 web page, 1 frame pages, 2 loader plug-in) in place of config.lua's
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$root/out"
 with_win32=0
-for arg in "$@"; do
-  case "$arg" in
+mode_args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
     --win32) with_win32=1 ;;
-    *) echo "usage: $0 [--win32]" >&2; exit 2 ;;
+    --mode) shift; [[ "${1:-}" =~ ^[0-2]$ ]] || { echo "usage: $0 [--win32] [--mode 0|1|2]" >&2; exit 2; }
+            mode_args=("/mode=$1") ;;
+    *) echo "usage: $0 [--win32] [--mode 0|1|2]" >&2; exit 2 ;;
   esac
+  shift
 done
 
 build() {  # folder toolchain
@@ -75,7 +82,7 @@ mkdir -p "$data"
 printf 'mclog\r\n' > "$data/mc.cfg"
 find "$data" -maxdepth 1 -name '*.log' -delete
 
-"$root/scripts/wine-run.sh" "$exe" >"$out/wine-output.txt" 2>&1 &
+"$root/scripts/wine-run.sh" "$exe" "${mode_args[@]}" >"$out/wine-output.txt" 2>&1 &
 app_pid=$!
 
 # The game frame is the program's only top-level window: 800 x 600 at (0, 0).
