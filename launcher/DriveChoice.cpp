@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "Platform/File.h"
-#include "launcher/Wide.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 
@@ -15,7 +15,7 @@ bool SystemCreateRoot(void*, const char16_t* root) { return FileSystem::CreateDi
 
 // RemoveDirectoryW refuses a folder that is not empty, so a root that filled up while it was
 // measured is left alone.
-bool SystemRemoveRoot(void*, const char16_t* root) { return RemoveDirectoryW(AsWide(root)) != FALSE; }
+bool SystemRemoveRoot(void*, const char16_t* root) { return RemoveDirectoryW(WidePtr(root)) != FALSE; }
 
 _qword SystemFreeBytes(void*, const char16_t* root) { return FileSystem::FreeSpace(root); }
 

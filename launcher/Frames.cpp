@@ -3,6 +3,8 @@
 #include <new>
 
 #include "Common/Log.h"
+#include "launcher/ExitQuestion.h"
+#include "launcher/LauncherScript.h"
 
 namespace Volux {
 
@@ -63,8 +65,46 @@ bool OnFrameMessage(const FrameMessage& message) {
     }
 }
 
-void InstallFrameHooks() { FrameWindow::SetMessageHook(OnFrameMessage); }
+void OnFrameButton(int kind, ScriptObject* button, FrameWindow* frame) {
+    LauncherState* state = LauncherState::Instance();
+    if (frame == nullptr)
+        return;
+    switch (kind) {
+    case 1:
+        if (frame->window != nullptr)
+            ShowWindow(frame->window, SW_SHOWMINIMIZED);
+        break;
+    case 2:
+        if (button != nullptr)
+            static_cast<VoluxLauncherButton*>(button)->Click();
+        break;
+    case 0:
+        if (state == nullptr)
+            break;
+        if (frame->slot >= 4) {
+            // The plug-in and progress windows end the launcher.
+            state->quitState = 2;
+            if (state->frames[0] != nullptr && state->frames[0]->window != nullptr)
+                PostMessageW(state->frames[0]->window, WM_QUIT, 0, 0);
+        } else if (frame->slot >= 1) {
+            frame->Hide();
+        } else if (AskExit(*state, frame->window, state->exitURL.Text()) && frame->window != nullptr) {
+            SendMessageW(frame->window, WM_CLOSE, 0, 0);
+        }
+        break;
+    default:
+        break;
+    }
+}
 
-void RemoveFrameHooks() { FrameWindow::SetMessageHook(nullptr); }
+void InstallFrameHooks() {
+    FrameWindow::SetMessageHook(OnFrameMessage);
+    FrameWindow::SetButtonHandler(OnFrameButton);
+}
+
+void RemoveFrameHooks() {
+    FrameWindow::SetMessageHook(nullptr);
+    FrameWindow::SetButtonHandler(nullptr);
+}
 
 } // namespace Volux

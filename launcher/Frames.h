@@ -16,6 +16,9 @@ void HideAllFrames(LauncherState& state);
 
 // The frame message hook: what closing a frame means to the launcher.
 bool OnFrameMessage(const FrameMessage& message);
+// The button handler: minimise (kind 1), the script's onClick (kind 2), and for close buttons
+// (kind 0) by slot: 4 to 6 end the launcher, 1 to 3 hide, the game frame asks first.
+void OnFrameButton(int kind, ScriptObject* button, FrameWindow* frame);
 void InstallFrameHooks();
 void RemoveFrameHooks();
 

@@ -6,7 +6,7 @@
 #include "Common/StringFormatter.h"
 #include "Platform/File.h"
 #include "launcher/InstallInf.h"
-#include "launcher/Wide.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 
@@ -23,10 +23,10 @@ const char16_t* UsableAppName(const char16_t* appName) {
 
 // Hidden so the player does not stumble over the game's data beside the program.
 void HideFolder(const char16_t* folder) {
-    DWORD attributes = GetFileAttributesW(AsWide(folder));
+    DWORD attributes = GetFileAttributesW(WidePtr(folder));
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_HIDDEN) != 0)
         return;
-    if (!SetFileAttributesW(AsWide(folder), attributes | FILE_ATTRIBUTE_HIDDEN))
+    if (!SetFileAttributesW(WidePtr(folder), attributes | FILE_ATTRIBUTE_HIDDEN))
         PrintBoth(u"[MC] Hide folder %ls fail, error %d", folder, int(GetLastError()));
 }
 

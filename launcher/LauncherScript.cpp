@@ -5,7 +5,7 @@
 #include "Common/Variable.h"
 #include "Script/ScriptRegistration.h"
 #include "launcher/ScriptFunctions.h"
-#include "launcher/Wide.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 
@@ -279,7 +279,8 @@ int JoinedTrace(IScriptManager& scripts, ScriptObject*) {
 }
 
 bool AskWithMessageBox(HWND owner, const char16_t* text, const char16_t* caption) {
-    return MessageBoxW(owner, AsWide(NonNull(text)), AsWide(NonNull(caption)), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    // A box that cannot be shown (0) does not hold the player back.
+    return MessageBoxW(owner, WidePtr(NonNull(text)), WidePtr(NonNull(caption)), MB_YESNO | MB_ICONQUESTION) != IDNO;
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include "Common/EngineContext.h"
 #include "Common/Log.h"
-#include "Platform/File.h"
 #include "launcher/Frames.h"
 #include "launcher/LauncherScript.h"
 #include "launcher/ScriptFunctions.h"
@@ -22,16 +21,13 @@ FrameWindow* FrameArg(IScriptManager& scripts, int index) {
     return state->frames[slot];
 }
 
-// A negative size from a script is taken as none.
-int SizeArg(IScriptManager& scripts, int index) {
-    int value = scripts.GetArgInt32(index);
-    return value > 0 ? value : 0;
-}
+// A negative size from a script is taken as none, a huge one as the largest a window takes.
+int SizeArg(IScriptManager& scripts, int index) { return ClampFrameExtent(scripts.GetArgInt32(index)); }
 
 // x, y, width, height from four arguments starting at index.
 FrameRect RectArg(IScriptManager& scripts, int index) {
-    return MakeFrameRect(scripts.GetArgInt32(index), scripts.GetArgInt32(index + 1), SizeArg(scripts, index + 2),
-                         SizeArg(scripts, index + 3));
+    return MakeFrameRect(scripts.GetArgInt32(index), scripts.GetArgInt32(index + 1), scripts.GetArgInt32(index + 2),
+                         scripts.GetArgInt32(index + 3));
 }
 
 // Close and minimise buttons: x, y, width, height, three images, slot.
@@ -39,29 +35,23 @@ void AddPlainButton(IScriptManager& scripts, int kind) {
     FrameWindow* frame = FrameArg(scripts, 7);
     if (frame == nullptr)
         return;
-    FrameButton button;
-    button.kind = kind;
-    button.rect = RectArg(scripts, 0);
-    button.imageUp = ArgText(scripts, 4);
-    button.imageHover = ArgText(scripts, 5);
-    button.imageDown = ArgText(scripts, 6);
-    frame->buttons.Append(std::move(button));
+    frame->AddButton(kind, nullptr, RectArg(scripts, 0), ArgText(scripts, 4), ArgText(scripts, 5), ArgText(scripts, 6),
+                     0);
 }
 
 // Combo and hotkey boxes: id, x, y, width, height, font face, value1, font height, value2, slot.
-void AddFieldControl(IScriptManager& scripts, Array<FrameFieldControl> FrameWindow::*list) {
+// Null for a bad or empty slot.
+FrameWindow* FieldControlArgs(IScriptManager& scripts, FrameFieldControl& control) {
     FrameWindow* frame = FrameArg(scripts, 9);
     if (frame == nullptr)
-        return;
-    FrameFieldControl control;
+        return nullptr;
     control.id = scripts.GetArgInt32(0);
     control.rect = RectArg(scripts, 1);
     control.fontFace = ArgText(scripts, 5);
     control.value1 = scripts.GetArgInt32(6);
     control.fontHeight = scripts.GetArgInt32(7);
     control.value2 = scripts.GetArgInt32(8);
-    control.parent = frame->window;
-    (frame->*list).Append(std::move(control));
+    return frame;
 }
 
 } // namespace
@@ -78,36 +68,23 @@ int ScriptNewFrameWin(IScriptManager& scripts, ScriptObject*) {
 
 int ScriptResize(IScriptManager& scripts, ScriptObject*) {
     FrameWindow* frame = FrameArg(scripts, 4);
-    if (frame != nullptr && frame->window != nullptr) {
-        MoveWindow(frame->window, scripts.GetArgInt32(0), scripts.GetArgInt32(1), SizeArg(scripts, 2),
-                   SizeArg(scripts, 3), TRUE);
-    }
+    if (frame != nullptr)
+        frame->Resize(scripts.GetArgInt32(0), scripts.GetArgInt32(1), SizeArg(scripts, 2), SizeArg(scripts, 3));
     return scripts.ReturnNothing();
 }
 
 int ScriptSetBackground(IScriptManager& scripts, ScriptObject*) {
     FrameWindow* frame = FrameArg(scripts, 1);
-    const char16_t* name = ArgText(scripts, 0);
-    ByteBuffer bytes;
-    // A missing resource keeps the background there was.
-    if (frame != nullptr && FileSystem::LoadResource(nullptr, name, bytes)) {
-        frame->background = name;
-        if (frame->window != nullptr) {
-            InvalidateRect(frame->window, nullptr, TRUE);
-            UpdateWindow(frame->window);
-        }
-    }
+    // A resource that cannot be decoded keeps the background there was.
+    if (frame != nullptr)
+        frame->SetBackground(ArgText(scripts, 0));
     return scripts.ReturnNothing();
 }
 
 int ScriptSetupRegion(IScriptManager& scripts, ScriptObject*) {
     FrameWindow* frame = FrameArg(scripts, 1);
-    const char16_t* name = ArgText(scripts, 0);
-    ByteBuffer bytes;
-    if (frame != nullptr && FileSystem::LoadResource(nullptr, name, bytes) && bytes.size > 0) {
-        frame->region = name;
-        frame->paintMode = 1;
-    }
+    if (frame != nullptr)
+        frame->SetupRegion(ArgText(scripts, 0));
     return scripts.ReturnNothing();
 }
 
@@ -132,15 +109,8 @@ int ScriptAddUserButton(IScriptManager& scripts, ScriptObject*) {
     }
     // The frame keeps the object alive for its clicks, whatever the script does with it.
     scripts.HoldObject(object);
-    FrameButton button;
-    button.kind = 2;
-    button.button = object;
-    button.rect = RectArg(scripts, 0);
-    button.imageUp = ArgText(scripts, 4);
-    button.imageHover = ArgText(scripts, 5);
-    button.imageDown = ArgText(scripts, 6);
-    button.handCursor = scripts.GetArgInt32(7);
-    frame->buttons.Append(std::move(button));
+    frame->AddButton(2, object, RectArg(scripts, 0), ArgText(scripts, 4), ArgText(scripts, 5), ArgText(scripts, 6),
+                     scripts.GetArgInt32(7));
     return scripts.ReturnObject(object);
 }
 
@@ -155,9 +125,8 @@ int ScriptAddLabel(IScriptManager& scripts, ScriptObject*) {
     label.fontFace = ArgText(scripts, 6);
     label.colour = scripts.GetArgInt32(7);
     label.fontHeight = scripts.GetArgInt32(8);
-    int alignment = scripts.GetArgInt32(9);
-    label.alignment = alignment >= 0 && alignment <= 2 ? alignment : 0;
-    frame->labels.Append(std::move(label));
+    label.alignment = scripts.GetArgInt32(9);
+    frame->AddLabel(std::move(label));
     return scripts.ReturnNothing();
 }
 
@@ -165,16 +134,8 @@ int ScriptAddProgressBar(IScriptManager& scripts, ScriptObject*) {
     FrameWindow* frame = FrameArg(scripts, 11);
     if (frame == nullptr)
         return scripts.ReturnNothing();
-    FrameProgressBar bar;
-    bar.id = scripts.GetArgInt32(0);
-    bar.rect = RectArg(scripts, 1);
-    bar.fontFace = ArgText(scripts, 5);
-    bar.colour = scripts.GetArgInt32(6);
-    bar.fontSize = scripts.GetArgInt32(7);
-    bar.alignment = scripts.GetArgInt32(8);
-    bar.filledImage = ArgText(scripts, 9);
-    bar.emptyImage = ArgText(scripts, 10);
-    frame->progressBars.Append(std::move(bar));
+    frame->AddProgressBar(scripts.GetArgInt32(0), RectArg(scripts, 1), ArgText(scripts, 5), scripts.GetArgInt32(6),
+                          scripts.GetArgInt32(7), scripts.GetArgInt32(8), ArgText(scripts, 9), ArgText(scripts, 10));
     return scripts.ReturnNothing();
 }
 
@@ -182,21 +143,26 @@ int ScriptAddCheckBox(IScriptManager& scripts, ScriptObject*) {
     FrameWindow* frame = FrameArg(scripts, 5);
     if (frame == nullptr)
         return scripts.ReturnNothing();
-    FrameCheckBox box;
-    box.id = scripts.GetArgInt32(0);
-    box.rect = RectArg(scripts, 1);
-    box.parent = frame->window;
-    frame->checkBoxes.Append(std::move(box));
+    // The box starts as the stored boss-key setting.
+    LauncherState* state = LauncherState::Instance();
+    frame->AddCheckBox(scripts.GetArgInt32(0), RectArg(scripts, 1), state != nullptr && state->bossKeyEnabled != 0);
     return scripts.ReturnNothing();
 }
 
 int ScriptAddComboBox(IScriptManager& scripts, ScriptObject*) {
-    AddFieldControl(scripts, &FrameWindow::comboBoxes);
+    FrameFieldControl control;
+    if (FrameWindow* frame = FieldControlArgs(scripts, control))
+        frame->AddComboBox(std::move(control));
     return scripts.ReturnNothing();
 }
 
 int ScriptAddHotkeyBox(IScriptManager& scripts, ScriptObject*) {
-    AddFieldControl(scripts, &FrameWindow::hotkeyBoxes);
+    FrameFieldControl control;
+    if (FrameWindow* frame = FieldControlArgs(scripts, control)) {
+        // The box starts with the stored boss hotkey.
+        LauncherState* state = LauncherState::Instance();
+        frame->AddHotkeyBox(std::move(control), state != nullptr ? state->bossHotkey : 0);
+    }
     return scripts.ReturnNothing();
 }
 

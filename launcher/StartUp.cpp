@@ -18,7 +18,7 @@
 #include "launcher/InstallFolder.h"
 #include "launcher/LauncherScript.h"
 #include "launcher/MainLoop.h"
-#include "launcher/Wide.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 
@@ -93,7 +93,7 @@ void LogScriptSettings(const LauncherState& state) {
                   u"%d hotkey boxes, background \"%ls\"",
                   frame->slot, int(frame->buttons.Count()), int(frame->labels.Count()),
                   int(frame->progressBars.Count()), int(frame->checkBoxes.Count()), int(frame->comboBoxes.Count()),
-                  int(frame->hotkeyBoxes.Count()), frame->background.Text());
+                  int(frame->hotkeyBoxes.Count()), frame->background.name.Text());
     }
     if (const MainWindow* main = state.mainWindow) {
         PrintLine(u"[MC] Main window: custom title bar %d, left row %d, right row %d, system row %d, "
@@ -146,7 +146,7 @@ bool SetEnvironmentMarkers() {
     bool allSet = true;
     for (const Marker& marker : markers) {
         WString value = Format(u"%.8x", marker.value);
-        if (!SetEnvironmentVariableW(AsWide(marker.name), AsWide(value.Text()))) {
+        if (!SetEnvironmentVariableW(WidePtr(marker.name), WidePtr(value.Text()))) {
             PrintBoth(u"[MC] Set environment %ls fail, error %d", marker.name, int(GetLastError()));
             allSet = false;
         }
@@ -269,7 +269,7 @@ bool StartUp(LauncherState& state, const char* narrowCommandLine) {
         HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(_PROGRAM_ICON));
         if (icon != nullptr)
             SendMessageW(gameFrame->window, WM_SETICON, ICON_BIG, LPARAM(icon));
-        SetWindowTextW(gameFrame->window, AsWide(state.title.Text()));
+        SetWindowTextW(gameFrame->window, WidePtr(state.title.Text()));
         PrintLine(u"[MC] Open %ls in the game page", state.firstPageURL.Text());
         if (!state.hallURL.IsEmpty())
             PrintLine(u"[MC] Start download hall from %ls", state.hallURL.Text());

@@ -1,54 +1,52 @@
 #include "ui/FrameWindow.h"
 
+#include "ui/GdiplusApi.h"
+
+#include <utility>
+
 #include "Common/EngineContext.h"
+#include "Common/Log.h"
+#include "Platform/WideText_win32.h"
 #include "Script/IScriptManager.h"
-#include "launcher/Wide.h"
+#include "ui/FramePainter.h"
+#include "ui/OffscreenBitmap.h"
+#include "ui/ResourceImage.h"
+#include "Platform/File.h"
 
 namespace Volux {
 
 namespace {
 
 FrameMessageHook sMessageHook = nullptr;
+FrameButtonHandler sButtonHandler = nullptr;
 
 // CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS.
 constexpr UINT _CLASS_STYLE = 0x000B;
+
+POINT ClientCursor(HWND hwnd) {
+    POINT cursor = {0, 0};
+    GetCursorPos(&cursor);
+    ScreenToClient(hwnd, &cursor);
+    return cursor;
+}
 
 } // namespace
 
 FrameWindow::FrameWindow(int slot) : slot(slot) {}
 
-FrameWindow::~FrameWindow() {
-    Destroy();
-    // The user buttons' script objects were held for their clicks; the frame lets them go.
-    IScriptManager* scripts = EngineContext::Get().scriptManager;
-    for (_dword i = 0; i < buttons.Count(); i++) {
-        if (buttons[i].button != nullptr && scripts != nullptr)
-            scripts->ReleaseObject(buttons[i].button);
-        buttons[i].button = nullptr;
-    }
-}
-
-bool FrameWindow::SetProgress(float progress) {
-    for (_dword i = 0; i < progressBars.Count(); i++) {
-        if (progressBars[i].id != 0)
-            continue;
-        progressBars[i].progress = progress < 0 ? 0 : progress > 1 ? 1 : progress;
-        if (window != nullptr) {
-            const FrameRect& rect = progressBars[i].rect;
-            RECT area = {rect.left, rect.top, rect.right, rect.bottom};
-            InvalidateRect(window, &area, FALSE);
-            UpdateWindow(window);
-        }
-        return true;
-    }
-    return false;
-}
+FrameWindow::~FrameWindow() { Destroy(); }
 
 void FrameWindow::SetMessageHook(FrameMessageHook hook) { sMessageHook = hook; }
 
 FrameMessageHook FrameWindow::MessageHook() { return sMessageHook; }
 
+void FrameWindow::SetButtonHandler(FrameButtonHandler handler) { sButtonHandler = handler; }
+
+FrameButtonHandler FrameWindow::ButtonHandler() { return sButtonHandler; }
+
 bool FrameWindow::Create(const char16_t* title, int x, int y, int newWidth, int newHeight, int type) {
+    if (window != nullptr)
+        return true;
     HINSTANCE instance = GetModuleHandleW(nullptr);
 
     // Registered on every creation; the failure for an already registered class is harmless.
@@ -62,31 +60,52 @@ bool FrameWindow::Create(const char16_t* title, int x, int y, int newWidth, int 
     windowClass.lpszClassName = _CLASS_NAME;
     RegisterClassExW(&windowClass);
 
-    DWORD style = 0;
-    DWORD extendedStyle = 0;
-    if (type == 0 || type == 1) {
-        style = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX;
-    } else if (type == 2) {
-        style = WS_POPUP;
-        extendedStyle = WS_EX_TOOLWINDOW;
-    }
-
+    const FrameStyles styles = FrameStylesForType(type);
     paintMode = type;
-    width = newWidth;
-    height = newHeight;
+    width = ClampFrameExtent(newWidth);
+    height = ClampFrameExtent(newHeight);
     // Without WS_VISIBLE: the launcher shows frames when their turn comes.
-    HWND created = CreateWindowExW(extendedStyle, _CLASS_NAME, AsWide(title != nullptr ? title : u""), style, x, y,
-                                   newWidth, newHeight, nullptr, nullptr, instance, this);
+    HWND created = CreateWindowExW(styles.extendedStyle, _CLASS_NAME, WidePtr(title != nullptr ? title : u""),
+                                   styles.style, ClampFramePosition(x), ClampFramePosition(y), width, height, nullptr,
+                                   nullptr, instance, this);
     window = created;
     return created != nullptr;
 }
 
+void FrameWindow::ReleaseImages() {
+    for (_dword i = 0; i < images.Count(); i++)
+        delete images[i];
+    images.Clear();
+    background.image = nullptr;
+}
+
 void FrameWindow::Destroy() {
-    if (window == nullptr)
-        return;
-    HWND destroyed = window;
-    window = nullptr;
-    DestroyWindow(destroyed);
+    ReleaseImages();
+    // The user buttons' script objects were held for their clicks; the frame lets them go.
+    IScriptManager* scripts = EngineContext::Get().scriptManager;
+    for (_dword i = 0; i < buttons.Count(); i++) {
+        if (buttons[i].button != nullptr && scripts != nullptr)
+            scripts->ReleaseObject(buttons[i].button);
+    }
+    buttons.Clear();
+    for (_dword i = 0; i < comboBoxes.Count(); i++) {
+        if (comboBoxes[i].font != nullptr)
+            DeleteObject(comboBoxes[i].font);
+    }
+    comboBoxes.Clear();
+    labels.Clear();
+    for (_dword i = 0; i < hotkeyBoxes.Count(); i++) {
+        if (hotkeyBoxes[i].font != nullptr)
+            DeleteObject(hotkeyBoxes[i].font);
+    }
+    hotkeyBoxes.Clear();
+    checkBoxes.Clear();
+    progressBars.Clear();
+    if (window != nullptr) {
+        HWND destroyed = window;
+        window = nullptr;
+        DestroyWindow(destroyed);
+    }
 }
 
 void FrameWindow::Show() {
@@ -97,6 +116,246 @@ void FrameWindow::Show() {
 void FrameWindow::Hide() {
     if (window != nullptr)
         ShowWindow(window, SW_HIDE);
+}
+
+void FrameWindow::Resize(int x, int y, int newWidth, int newHeight) {
+    if (window != nullptr) {
+        MoveWindow(window, ClampFramePosition(x), ClampFramePosition(y), ClampFrameExtent(newWidth),
+                   ClampFrameExtent(newHeight), TRUE);
+        if (paintMode == 0)
+            PushLayered();
+    }
+}
+
+FrameImage FrameWindow::DecodeNamedImage(const char16_t* name) {
+    FrameImage result;
+    result.name = name != nullptr ? name : u"";
+    result.image = LoadResourceImage(name);
+    if (result.image != nullptr)
+        images.Append(result.image);
+    return result;
+}
+
+bool FrameWindow::SetBackground(const char16_t* name) {
+    FrameImage decoded = DecodeNamedImage(name);
+    if (decoded.image == nullptr)
+        return false;
+    // The old image stays in the frame's list until the frame goes; nothing else draws it.
+    background = std::move(decoded);
+    if (window != nullptr) {
+        if (paintMode == 0) {
+            PushLayered();
+        } else {
+            InvalidateRect(window, nullptr, TRUE);
+            UpdateWindow(window);
+        }
+    }
+    return true;
+}
+
+bool FrameWindow::SetupRegion(const char16_t* name) {
+    ByteBuffer bytes;
+    if (name == nullptr || !FileSystem::LoadResource(nullptr, name, bytes) || bytes.size == 0)
+        return false;
+    if (!IsRegionData(bytes.data, bytes.size)) {
+        PrintLine(u"[MC] Region resource %ls is not region data, %d bytes", name, int(bytes.size));
+        return false;
+    }
+    HRGN created = ExtCreateRegion(nullptr, DWORD(bytes.size), reinterpret_cast<const RGNDATA*>(bytes.data));
+    if (created == nullptr) {
+        PrintLine(u"[MC] Region resource %ls refused by the system", name);
+        return false;
+    }
+    region = name;
+    paintMode = 1;
+    if (window == nullptr) {
+        DeleteObject(created);
+        return true;
+    }
+    // A layered window shows no region: painting turns direct.
+    LONG_PTR extended = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    if ((extended & WS_EX_LAYERED) != 0)
+        SetWindowLongPtrW(window, GWL_EXSTYLE, extended & ~LONG_PTR(WS_EX_LAYERED));
+    // From here the region belongs to the window.
+    if (SetWindowRgn(window, created, TRUE) == 0)
+        DeleteObject(created);
+    InvalidateRect(window, nullptr, TRUE);
+    return true;
+}
+
+FrameButton& FrameWindow::AddButton(int kind, ScriptObject* object, const FrameRect& rect, const char16_t* up,
+                                    const char16_t* hover, const char16_t* down, int handCursor) {
+    FrameButton button;
+    button.kind = kind;
+    button.button = object;
+    button.rect = rect;
+    button.imageUp = DecodeNamedImage(up);
+    button.imageHover = DecodeNamedImage(hover);
+    button.imageDown = DecodeNamedImage(down);
+    button.handCursor = handCursor;
+    return buttons.Append(std::move(button));
+}
+
+FrameLabel& FrameWindow::AddLabel(FrameLabel&& label) {
+    if (label.alignment < 0 || label.alignment > 2)
+        label.alignment = 0;
+    return labels.Append(std::move(label));
+}
+
+FrameProgressBar& FrameWindow::AddProgressBar(int id, const FrameRect& rect, const char16_t* fontFace, int colour,
+                                              int fontSize, int alignment, const char16_t* filled,
+                                              const char16_t* empty) {
+    FrameProgressBar bar;
+    bar.id = id;
+    bar.rect = rect;
+    bar.fontFace = fontFace != nullptr ? fontFace : u"";
+    bar.colour = colour;
+    bar.fontSize = fontSize;
+    bar.alignment = alignment;
+    bar.filledImage = DecodeNamedImage(filled);
+    bar.emptyImage = DecodeNamedImage(empty);
+    return progressBars.Append(std::move(bar));
+}
+
+bool FrameWindow::SetProgress(float progress) {
+    for (_dword i = 0; i < progressBars.Count(); i++) {
+        if (progressBars[i].id != 0)
+            continue;
+        progressBars[i].progress = progress;
+        if (window != nullptr) {
+            if (paintMode == 0) {
+                PushLayered();
+            } else {
+                const FrameRect& rect = progressBars[i].rect;
+                RECT area = {rect.left, rect.top, rect.right, rect.bottom};
+                InvalidateRect(window, &area, FALSE);
+                UpdateWindow(window);
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+bool FrameWindow::SetLabelText(int id, const char16_t* text) {
+    for (_dword i = 0; i < labels.Count(); i++) {
+        if (labels[i].id != id)
+            continue;
+        labels[i].text = text != nullptr ? text : u"";
+        if (window != nullptr) {
+            if (paintMode == 0) {
+                PushLayered();
+            } else {
+                InvalidateRect(window, nullptr, FALSE);
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+bool FrameWindow::Compose(HDC target, int targetWidth, int targetHeight) {
+    if (target == nullptr || !gdiplus.IsStarted())
+        return false;
+    Gdiplus::Graphics graphics(target);
+    graphics.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+    graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+    DrawFrame(graphics, *this, targetWidth, targetHeight);
+    return true;
+}
+
+void FrameWindow::PushLayered() {
+    if (window == nullptr)
+        return;
+    RECT bounds;
+    GetWindowRect(window, &bounds);
+    const int w = bounds.right - bounds.left;
+    const int h = bounds.bottom - bounds.top;
+    OffscreenBitmap buffer(w, h);
+    if (!buffer.IsValid() || !Compose(buffer.Dc(), w, h))
+        return;
+    LONG_PTR extended = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    if ((extended & WS_EX_LAYERED) == 0)
+        SetWindowLongPtrW(window, GWL_EXSTYLE, extended | WS_EX_LAYERED);
+    POINT destination = {bounds.left, bounds.top};
+    SIZE size = {w, h};
+    POINT source = {0, 0};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    HDC screen = GetDC(nullptr);
+    UpdateLayeredWindow(window, screen, &destination, &size, buffer.Dc(), &source, 0, &blend, ULW_ALPHA);
+    ReleaseDC(nullptr, screen);
+}
+
+void FrameWindow::PaintDirect(HWND hwnd) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd, &paint);
+    if (dc == nullptr)
+        return;
+    RECT bounds;
+    GetWindowRect(hwnd, &bounds);
+    const int w = bounds.right - bounds.left;
+    const int h = bounds.bottom - bounds.top;
+    // Composed off-screen and copied in one go: no flicker, and the same look as layered.
+    OffscreenBitmap buffer(w, h);
+    if (buffer.IsValid() && Compose(buffer.Dc(), w, h)) {
+        BitBlt(dc, paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right - paint.rcPaint.left,
+               paint.rcPaint.bottom - paint.rcPaint.top, buffer.Dc(), paint.rcPaint.left, paint.rcPaint.top, SRCCOPY);
+    }
+    EndPaint(hwnd, &paint);
+}
+
+void FrameWindow::RedrawButton(_dword index) {
+    if (window == nullptr)
+        return;
+    if (paintMode == 0) {
+        PushLayered();
+        return;
+    }
+    const FrameRect& r = buttons[index].rect;
+    RECT area = {r.left, r.top, r.right, r.bottom};
+    InvalidateRect(window, &area, FALSE);
+    UpdateWindow(window);
+}
+
+void FrameWindow::PlaceAttached() {
+    if (attachedWindow == nullptr || window == nullptr)
+        return;
+    RECT bounds;
+    GetWindowRect(window, &bounds);
+    SetWindowPos(attachedWindow, nullptr, bounds.left + attachedX, bounds.top + attachedY, attachedWidth,
+                 attachedHeight, SWP_NOZORDER | SWP_NOSENDCHANGING | SWP_NOACTIVATE);
+}
+
+void FrameWindow::TrackButtons(UINT message, POINT cursor) {
+    bool recomposed = false;
+    for (_dword i = 0; i < buttons.Count(); i++) {
+        FrameButton& button = buttons[i];
+        const bool inside = StrictlyContains(button.rect, cursor.x, cursor.y);
+        int state = button.state;
+        if (message == WM_NCHITTEST)
+            state = inside ? 1 : 0;
+        else if (inside)
+            state = message == WM_LBUTTONDOWN ? 2 : 1;
+        if (state != button.state) {
+            button.state = state;
+            // A layered frame recomposes once for all changes of one message.
+            if (paintMode != 0)
+                RedrawButton(i);
+            else
+                recomposed = true;
+        }
+        if (inside && message == WM_LBUTTONUP && sButtonHandler != nullptr) {
+            // The handler may destroy the frame: nothing of it is touched afterwards.
+            HWND self = window;
+            sButtonHandler(button.kind, button.button, this);
+            if (!IsWindow(self))
+                return;
+            if (i >= buttons.Count())
+                break;
+        }
+    }
+    if (recomposed)
+        PushLayered();
 }
 
 LRESULT CALLBACK FrameWindow::WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -119,8 +378,12 @@ LRESULT CALLBACK FrameWindow::WindowProcedure(HWND hwnd, UINT message, WPARAM wp
 LRESULT FrameWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     // The handle is stored only once CreateWindowEx has returned and cleared before the window
     // is destroyed, so the hook sees only frames that the launcher knows.
-    if (window != nullptr && sMessageHook != nullptr && sMessageHook(FrameMessage{message, wparam, lparam, this}))
+    if (window == nullptr)
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    if (sMessageHook != nullptr && sMessageHook(FrameMessage{message, wparam, lparam, this}))
         return 0;
+    // Hit tests use where the cursor is now, not where the message says it was.
+    const POINT cursor = ClientCursor(hwnd);
 
     switch (message) {
     case WM_CLOSE:
@@ -133,26 +396,49 @@ LRESULT FrameWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
         // Painting covers the whole window; erasing first would only flicker.
         return 1;
     case WM_PAINT:
-        Paint(hwnd);
+        if (paintMode == 0) {
+            PushLayered();
+            ValidateRect(hwnd, nullptr);
+        } else {
+            PaintDirect(hwnd);
+        }
         return 0;
-    case WM_NCHITTEST:
-        // A frame without buttons is all caption: every point drags the window.
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        TrackButtons(message, cursor);
+        if (!IsWindow(hwnd))
+            return 0;
+        break;
+    case WM_NCHITTEST: {
+        TrackButtons(message, cursor);
+        for (_dword i = 0; i < buttons.Count(); i++) {
+            if (StrictlyContains(buttons[i].rect, cursor.x, cursor.y))
+                return HTCLIENT;
+        }
+        // Every point that is not a button drags the window.
         return HTCAPTION;
+    }
+    case WM_MOVE:
+    case WM_MOUSEACTIVATE:
+        if (followAttached == 1)
+            PlaceAttached();
+        break;
+    case WM_ACTIVATE:
+        if (wparam != 0 && followAttached == 1)
+            PlaceAttached();
+        break;
+    case WM_SETCURSOR:
+        for (_dword i = 0; i < buttons.Count(); i++) {
+            if (StrictlyContains(buttons[i].rect, cursor.x, cursor.y)) {
+                SetCursor(LoadCursorW(nullptr, buttons[i].handCursor != 0 ? IDC_HAND : IDC_ARROW));
+                return 1;
+            }
+        }
+        break;
     default:
         break;
     }
     return DefWindowProcW(hwnd, message, wparam, lparam);
-}
-
-void FrameWindow::Paint(HWND hwnd) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(hwnd, &paint);
-    if (dc != nullptr) {
-        // Until a background image is set, the frame shows a plain face instead of whatever
-        // lay beneath it.
-        FillRect(dc, &paint.rcPaint, GetSysColorBrush(COLOR_WINDOW));
-        EndPaint(hwnd, &paint);
-    }
 }
 
 } // namespace Volux

@@ -4,7 +4,7 @@
 #include "Common/Memory.h"
 #include "Platform/Environment.h"
 #include "Platform/EnvironmentName.h"
-#include "WideText_win32.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 namespace Environment {

@@ -4,7 +4,7 @@
 #include "Common/WString.h"
 #include "Platform/File.h"
 #include "Platform/Library.h"
-#include "WideText_win32.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 

@@ -3,7 +3,7 @@
 
 #include "Common/Memory.h"
 #include "Platform/Registry.h"
-#include "WideText_win32.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 

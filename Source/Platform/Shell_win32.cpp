@@ -10,7 +10,7 @@
 #include "Platform/Registry.h"
 #include "Platform/Shell.h"
 #include "Platform/SystemInfo.h"
-#include "WideText_win32.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 namespace Shell {

@@ -2,7 +2,7 @@
 
 #include "launcher/Frames.h"
 #include "launcher/StartUp.h"
-#include "launcher/Wide.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 namespace {

@@ -8,7 +8,7 @@
 #include "Support/ScratchFolder.h"
 #include "launcher/InstallFolder.h"
 #include "launcher/InstallInf.h"
-#include "launcher/Wide.h"
+#include "Platform/WideText_win32.h"
 
 namespace Volux {
 namespace {
@@ -95,7 +95,7 @@ TEST_F(InstallFolderFileTest, StartUpWithCurrentPathUsesTheHiddenDataFolder) {
     WString current = SetUpInstallFolder(profile, u"game", module, true);
     EXPECT_TRUE(SameFolder(current, data)) << Narrow(current.Text());
     EXPECT_TRUE(SameFolder(FileSystem::CurrentDirectory(), data));
-    DWORD attributes = GetFileAttributesW(AsWide(data.Text()));
+    DWORD attributes = GetFileAttributesW(WidePtr(data.Text()));
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
     EXPECT_FALSE(FileSystem::IsFile(Inf()));

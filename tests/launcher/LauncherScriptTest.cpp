@@ -213,11 +213,12 @@ TEST_F(LauncherScriptTest, FramesCollectTheirControls) {
     FrameWindow* frame = state.frames[2];
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(IsWindow(frame->window));
-    EXPECT_EQ(frame->background, u"up.png");  // the missing one left it
+    EXPECT_EQ(frame->background.name, u"up.png");  // the missing one left it
+    EXPECT_NE(frame->background.image, nullptr);
     ASSERT_EQ(frame->buttons.Count(), 1u);
     EXPECT_EQ(frame->buttons[0].kind, 0);
     EXPECT_EQ(frame->buttons[0].rect.right, 294);
-    EXPECT_EQ(frame->buttons[0].imageHover, u"hover.png");
+    EXPECT_EQ(frame->buttons[0].imageHover.name, u"hover.png");
     ASSERT_EQ(frame->labels.Count(), 1u);
     EXPECT_EQ(frame->labels[0].text, u"Hello");
     EXPECT_EQ(frame->labels[0].alignment, 0);  // 9 is no alignment

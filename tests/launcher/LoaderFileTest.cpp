@@ -38,7 +38,7 @@ TEST(LoaderFileTest, TargetKeepsOnlyTheFileName) {
     }
 }
 
-// The test program carries "up.png" as a resource; it stands in for a loader library.
+// The test program carries "loader.dll" as a resource; it stands in for a loader library.
 class LoaderFileWriteTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -52,24 +52,24 @@ protected:
 };
 
 TEST_F(LoaderFileWriteTest, SetLoaderWritesIntoDataAndNeedsForceToReplace) {
-    SetLoaderFile(state, u"up.png", false);
-    EXPECT_EQ(scratch.Get(u"data\\up.png"), "fixture image\n");
+    SetLoaderFile(state, u"loader.dll", false);
+    EXPECT_EQ(scratch.Get(u"data\\loader.dll"), "fixture image\n");
     EXPECT_TRUE(state.loaderFile.IsEmpty());  // only a forced write names the library
 
-    ASSERT_TRUE(scratch.Put(u"data\\up.png", "older"));
-    SetLoaderFile(state, u"up.png", false);
-    EXPECT_EQ(scratch.Get(u"data\\up.png"), "older");
-    SetLoaderFile(state, u"up.png", true);
-    EXPECT_EQ(scratch.Get(u"data\\up.png"), "fixture image\n");
-    EXPECT_EQ(Ascii(Path::LowerPath(state.loaderFile)), Ascii(Path::LowerPath(scratch.At(u"data\\up.png"))));
+    ASSERT_TRUE(scratch.Put(u"data\\loader.dll", "older"));
+    SetLoaderFile(state, u"loader.dll", false);
+    EXPECT_EQ(scratch.Get(u"data\\loader.dll"), "older");
+    SetLoaderFile(state, u"loader.dll", true);
+    EXPECT_EQ(scratch.Get(u"data\\loader.dll"), "fixture image\n");
+    EXPECT_EQ(Ascii(Path::LowerPath(state.loaderFile)), Ascii(Path::LowerPath(scratch.At(u"data\\loader.dll"))));
 }
 
 TEST_F(LoaderFileWriteTest, StartLoaderNamesTheTargetEvenWithoutAResource) {
     StartLoaderFile(state, u"missing.lod");
     EXPECT_EQ(Ascii(Path::LowerPath(state.loaderFile)), Ascii(Path::LowerPath(scratch.At(u"missing.lod"))));
     EXPECT_FALSE(FileSystem::IsFile(scratch.At(u"missing.lod")));
-    StartLoaderFile(state, u"up.png");
-    EXPECT_EQ(scratch.Get(u"up.png"), "fixture image\n");
+    StartLoaderFile(state, u"loader.dll");
+    EXPECT_EQ(scratch.Get(u"loader.dll"), "fixture image\n");
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "Common/StringEncoding.h"
 #include "Support/LogCapture.h"
 #include "launcher/StartUp.h"
-#include "launcher/Wide.h"
+#include "Platform/WideText_win32.h"
 // After windows.h: it takes back the DeleteFile macro.
 #include "Platform/File.h"
 #include "Support/ScratchFolder.h"
@@ -52,7 +52,7 @@ TEST(StartUpTest, CommandLineUsesTheSystemCodePage) {
     const char narrow[] = "/name caf\xE9 \x80";
     wchar_t expected[64] = {};
     ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, narrow, -1, expected, 64), 0);
-    EXPECT_EQ(Utf8(ConvertCommandLine(narrow)), Utf8(AsText(expected)));
+    EXPECT_EQ(Utf8(ConvertCommandLine(narrow)), Utf8(EnginePtr(expected)));
 }
 
 TEST(StartUpTest, NullCommandLineGivesEmptyText) { EXPECT_TRUE(ConvertCommandLine(nullptr).IsEmpty()); }
@@ -91,8 +91,8 @@ TEST(StartUpTest, RunningProgramPathSplitsBackIntoItself) {
 
 std::string Environment(const char16_t* name) {
     wchar_t value[64] = {};
-    DWORD length = GetEnvironmentVariableW(AsWide(name), value, 64);
-    return length == 0 ? std::string("<unset>") : Utf8(AsText(value));
+    DWORD length = GetEnvironmentVariableW(WidePtr(name), value, 64);
+    return length == 0 ? std::string("<unset>") : Utf8(EnginePtr(value));
 }
 
 TEST(StartUpTest, EnvironmentMarkersHoldEightHexDigits) {

@@ -1,0 +1,77 @@
+#include "ui/ResourceImage.h"
+
+#include "ui/GdiplusApi.h"
+
+#include <string.h>
+
+#include "Common/Log.h"
+#include "Platform/File.h"
+
+namespace Volux {
+
+namespace {
+
+// A copy of the decoded image in premultiplied 32-bit pixels: it no longer needs the stream
+// and draws fastest onto layered bitmaps.
+Gdiplus::Bitmap* DetachedCopy(Gdiplus::Bitmap& decoded) {
+    const UINT width = decoded.GetWidth();
+    const UINT height = decoded.GetHeight();
+    if (width == 0 || height == 0 || width > UINT(_IMAGE_MAX_EDGE) || height > UINT(_IMAGE_MAX_EDGE))
+        return nullptr;
+    auto* copy = new Gdiplus::Bitmap(INT(width), INT(height), PixelFormat32bppPARGB);
+    if (copy->GetLastStatus() != Gdiplus::Ok) {
+        delete copy;
+        return nullptr;
+    }
+    Gdiplus::Status status;
+    {
+        Gdiplus::Graphics graphics(copy);
+        graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        status = graphics.DrawImage(&decoded, Gdiplus::Rect(0, 0, INT(width), INT(height)), 0, 0, INT(width),
+                                    INT(height), Gdiplus::UnitPixel);
+    }
+    if (status != Gdiplus::Ok) {
+        delete copy;
+        return nullptr;
+    }
+    return copy;
+}
+
+} // namespace
+
+Gdiplus::Bitmap* DecodeImage(const void* bytes, unsigned size) {
+    if (bytes == nullptr || size == 0)
+        return nullptr;
+    // The stream takes the block and frees it with itself.
+    HGLOBAL block = GlobalAlloc(GMEM_FIXED, size);
+    if (block == nullptr)
+        return nullptr;
+    memcpy(reinterpret_cast<void*>(block), bytes, size);
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream))) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    Gdiplus::Bitmap* result = nullptr;
+    {
+        Gdiplus::Bitmap decoded(stream, FALSE);
+        if (decoded.GetLastStatus() == Gdiplus::Ok)
+            result = DetachedCopy(decoded);
+    }
+    stream->Release();
+    return result;
+}
+
+Gdiplus::Bitmap* LoadResourceImage(const char16_t* name) {
+    if (name == nullptr || name[0] == 0)
+        return nullptr;
+    ByteBuffer bytes;
+    if (!FileSystem::LoadResource(nullptr, name, bytes))
+        return nullptr;
+    Gdiplus::Bitmap* image = DecodeImage(bytes.data, unsigned(bytes.size));
+    if (image == nullptr)
+        PrintLine(u"[MC] Image resource %ls cannot be decoded", name);
+    return image;
+}
+
+} // namespace Volux

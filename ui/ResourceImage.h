@@ -1,0 +1,21 @@
+// Images decoded from "VOLUXRES" resources (PNG and the other formats GDI+ reads). A resource
+// that is missing, truncated, not an image or too large gives a null image, which is simply
+// not drawn. Decoded images own their pixels: nothing refers back to the resource bytes.
+#pragma once
+
+namespace Gdiplus {
+class Bitmap;
+}
+
+namespace Volux {
+
+// Larger images are refused: an edge above this would take more memory than any window art.
+constexpr int _IMAGE_MAX_EDGE = 8192;
+
+// Null for an empty name or anything that cannot be decoded; the caller deletes the result.
+// GDI+ must be started.
+Gdiplus::Bitmap* LoadResourceImage(const char16_t* name);
+// The same from bytes in memory.
+Gdiplus::Bitmap* DecodeImage(const void* bytes, unsigned size);
+
+} // namespace Volux
