@@ -76,6 +76,8 @@ Variable* NewCopy(const Variable& other) {
     return memory != nullptr ? new (memory) Variable(other) : nullptr;
 }
 
+VariableFunctionHooks sFunctionHooks = {nullptr, nullptr};
+
 void DeleteVariable(Variable* variable) {
     if (variable != nullptr) {
         variable->~Variable();
@@ -84,12 +86,15 @@ void DeleteVariable(Variable* variable) {
 }
 } // namespace
 
-Variable::Variable() : type(_KIND_NONE), key(0.0), hasKey(false), mTemplate(nullptr), counter(nullptr), observer(nullptr) {
+Variable::Variable()
+    : type(_KIND_NONE), key(0.0), hasKey(false), ownsFunction(false), mTemplate(nullptr), counter(nullptr),
+      observer(nullptr) {
     value.u64 = 0;
 }
 
 Variable::Variable(const char16_t* newName, _dword newType)
-    : name(newName), type(newType), key(0.0), hasKey(false), mTemplate(nullptr), counter(nullptr), observer(nullptr) {
+    : name(newName), type(newType), key(0.0), hasKey(false), ownsFunction(false), mTemplate(nullptr),
+      counter(nullptr), observer(nullptr) {
     value.u64 = 0;
     if (IsArray()) {
         counter = NewVariable(_COUNTER_NAME, _KIND_UINT32);
@@ -119,6 +124,12 @@ Variable& Variable::operator=(const Variable& other) {
     } else if (Kind() == _KIND_BYTES && !IsArray()) {
         value.u64 = 0;
         SetBytes(other.value.bytes.data, other.value.bytes.length);
+    } else if (Kind() == _KIND_FUNCTION && !IsArray() && other.ownsFunction) {
+        // Both must be able to release: the copy gets a reference of its own.
+        value.u64 = 0;
+        if (sFunctionHooks.duplicate != nullptr)
+            value.function = sFunctionHooks.duplicate(other.value.function);
+        ownsFunction = value.function > 0;
     }
     if (other.counter != nullptr)
         counter = NewCopy(*other.counter);
@@ -150,6 +161,7 @@ void Variable::TakeFrom(Variable& other) {
     value = other.value;
     key = other.key;
     hasKey = other.hasKey;
+    ownsFunction = other.ownsFunction;
     mTemplate = other.mTemplate;
     counter = other.counter;
     // Array has no move assignment: the pointers are copied and the source forgets them.
@@ -163,6 +175,7 @@ void Variable::TakeFrom(Variable& other) {
     other.value.u64 = 0;
     other.key = 0.0;
     other.hasKey = false;
+    other.ownsFunction = false;
     other.mTemplate = nullptr;
     other.counter = nullptr;
     other.observer = nullptr;
@@ -178,6 +191,11 @@ Variable& Variable::Empty() {
 bool Variable::RefuseShared() const { return !VOLUX_CHECK(_SOURCE, this != &Empty()); }
 
 void Variable::FreeOwned() {
+    if (ownsFunction) {
+        ownsFunction = false;
+        if (!IsArray() && Kind() == _KIND_FUNCTION && value.function > 0 && sFunctionHooks.release != nullptr)
+            sFunctionHooks.release(value.function);
+    }
     if (!IsArray() && Kind() == _KIND_TEXT)
         MemFree(value.text);
     else if (!IsArray() && Kind() == _KIND_BYTES)
@@ -286,6 +304,24 @@ VOLUX_SCALAR_SETTER(SetDouble, double, _KIND_DOUBLE, f64, double)
 VOLUX_SCALAR_SETTER(SetPointer, void*, _KIND_OBJECT, object, static_cast<void*>)
 VOLUX_SCALAR_SETTER(SetFunction, int32_t, _KIND_FUNCTION, i64, int64_t)
 #undef VOLUX_SCALAR_SETTER
+
+bool Variable::AdoptFunction(int32_t reference) {
+    if (!SetFunction(reference))
+        return false;
+    ownsFunction = reference > 0;
+    return true;
+}
+
+int32_t Variable::TakeFunction() {
+    if (IsArray() || Kind() != _KIND_FUNCTION)
+        return 0;
+    ownsFunction = false;
+    return value.function;
+}
+
+void Variable::SetFunctionHooks(const VariableFunctionHooks* hooks) {
+    sFunctionHooks = hooks != nullptr ? *hooks : VariableFunctionHooks{nullptr, nullptr};
+}
 
 bool Variable::SetNumber(double v) {
     // Truncation goes through a 64-bit integer; values outside its range (and NaN) would

@@ -74,8 +74,27 @@ char* Utf8Of(const char16_t* text, int* length) {
     return utf8;
 }
 
+namespace {
+// Function references owned by Variables (values read from scripts) are registry references
+// of the engine's script manager.
+int32_t DuplicateFunctionRef(int32_t ref) {
+    IScriptManager* scripts = EngineContext::Get().scriptManager;
+    return scripts != nullptr ? static_cast<LuaScriptManager*>(scripts)->DuplicateRef(ref) : 0;
+}
+
+void ReleaseFunctionRef(int32_t ref) {
+    IScriptManager* scripts = EngineContext::Get().scriptManager;
+    int owned = ref;
+    if (scripts != nullptr)
+        scripts->ReleaseRef(owned);
+}
+
+const VariableFunctionHooks _FUNCTION_HOOKS = {&DuplicateFunctionRef, &ReleaseFunctionRef};
+} // namespace
+
 LuaScriptManager::LuaScriptManager() {
     EngineContext::Get().scriptManager = this;
+    Variable::SetFunctionHooks(&_FUNCTION_HOOKS);
     SwitchState(CreateState(nullptr));
 }
 
@@ -109,8 +128,11 @@ LuaScriptManager::~LuaScriptManager() {
     for (auto* node = profileTable.First(); node != nullptr; node = profileTable.Next(node))
         delete node->value;
     profileTable.Clear();
-    if (EngineContext::Get().scriptManager == this)
+    if (EngineContext::Get().scriptManager == this) {
         EngineContext::Get().scriptManager = nullptr;
+        // References Variables still own went with the states: they are only forgotten.
+        Variable::SetFunctionHooks(nullptr);
+    }
 }
 
 int LuaScriptManager::CreateState(lua_State* state) {
@@ -214,16 +236,15 @@ int LuaScriptManager::ProtectedCall(int nargs) {
     if (marked)
         mProfStack.Push(nullptr);
     _dword depth = callFrames.Length();
+    ScriptEntryRecord entry = mEntry;
     int code = lua_pcall(state, nargs, 1, base);
-    // A native call that failed inside never reached its return operation (the error
-    // ended this call, or a script's pcall or coroutine caught it): drop its frames and
-    // texts so the next call reads its own arguments, and act on this thread again.
+    // A native call that failed inside never reached its end (the error ended this call,
+    // or a script's pcall or coroutine caught it and no later call dropped it): drop its
+    // frames and texts so the next call reads its own arguments, and act on this thread
+    // and entry again.
+    EndFrames(depth);
     mLuaState = state;
-    if (callFrames.Length() > depth) {
-        while (callFrames.Length() > depth)
-            callFrames.Pop();
-        ReleaseArgTexts(depth + 1);
-    }
+    mEntry = entry;
     lua_remove(state, base);
     if (marked)
         CloseProfileEntriesToMarker();
@@ -312,7 +333,9 @@ int LuaScriptManager::RunChunk(const char* bytes, size_t length, const char* chu
     } else if (mode == _RUN_CONVERT) {
         ReadValue(-1, result);
         lua_pop(mLuaState, 1);
-    } else {
+    } else if (CurrentFrame(__builtin_frame_address(0)) != nullptr) {
+        // Handed on by this native call's ReturnNothing; outside calls the result is simply
+        // the caller's, on top of its stack.
         resultLeft = true;
     }
     return 0;
@@ -415,31 +438,24 @@ bool LuaScriptManager::GetGlobal(Variable& result, ScriptObject* object, const c
     return GetGlobal(result, object, utf8);
 }
 
-namespace {
-// Native calls act on the thread that made them: a call from a coroutine reads its
-// arguments from, and returns onto, the coroutine's stack. Thunks of the engine's own
-// do this themselves; any other thunk is entered through this closure, whose upvalue 1
-// is the function as the thunk expects (upvalue 2 the thunk, 3 the manager).
-int ScriptThreadEntry(lua_State* state) {
-    ScriptThunk thunk = reinterpret_cast<ScriptThunk>(lua_touserdata(state, lua_upvalueindex(2)));
-    LuaScriptManager* manager = static_cast<LuaScriptManager*>(lua_touserdata(state, lua_upvalueindex(3)));
-    lua_State* caller = manager->mLuaState;
-    manager->mLuaState = state;
-    int count = thunk(state);
-    manager->mLuaState = caller;
-    return count;
-}
-} // namespace
-
-void LuaScriptManager::PushNativeClosure(void* function, ScriptThunk thunk) {
+void LuaScriptManager::PushNativeClosure(void* function, ScriptThunk thunk, const void* classKey) {
     lua_pushlightuserdata(mLuaState, function);
     if (thunk == &ScriptMethodThunk || thunk == &ScriptFunctionThunk) {
-        lua_pushcclosure(mLuaState, thunk, 1);
+        if (classKey == nullptr) {
+            lua_pushcclosure(mLuaState, thunk, 1);
+            return;
+        }
+        lua_pushlightuserdata(mLuaState, const_cast<void*>(classKey));
+        lua_pushcclosure(mLuaState, thunk, 2);
         return;
     }
     lua_pushlightuserdata(mLuaState, reinterpret_cast<void*>(thunk));
     lua_pushlightuserdata(mLuaState, this);
-    lua_pushcclosure(mLuaState, &ScriptThreadEntry, 3);
+    if (classKey != nullptr)
+        lua_pushlightuserdata(mLuaState, const_cast<void*>(classKey));
+    else
+        lua_pushnil(mLuaState);
+    lua_pushcclosure(mLuaState, &ScriptThreadEntry, 4);
 }
 
 int LuaScriptManager::MakeFunction(void* function, ScriptThunk thunk) {
@@ -486,6 +502,17 @@ void LuaScriptManager::ReleaseRef(int& ref) {
     if (ref != 0 && ref != LUA_REFNIL && ref != LUA_NOREF && mLuaState != nullptr)
         luaL_unref(mLuaState, LUA_REGISTRYINDEX, ref);
     ref = 0;
+}
+
+int LuaScriptManager::DuplicateRef(int ref) {
+    if (ref <= 0 || mLuaState == nullptr)
+        return 0;
+    lua_rawgeti(mLuaState, LUA_REGISTRYINDEX, ref);
+    if (!lua_isfunction(mLuaState, -1)) {
+        lua_pop(mLuaState, 1);
+        return 0;
+    }
+    return luaL_ref(mLuaState, LUA_REGISTRYINDEX);
 }
 
 intptr_t LuaScriptManager::MoveRefToMember(ScriptObject* object, intptr_t key, int& ref) {

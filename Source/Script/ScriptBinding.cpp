@@ -27,13 +27,11 @@ namespace Volux {
 // - "__index" is a function doing the two-level linked look-up (proxy table, then
 //   instance metatable, both upvalues of the function) before the property getters;
 //   class tables find their linked table through a weak-keyed registry table.
-struct HostSlot {
-    _dword tag;                 // _HOST_TAG for a live slot
-    int objectMap;              // registry reference of the state's object map
-    ScriptObject* object;       // null once the object was deleted or let go
-    LuaScriptManager* manager;  // null once the manager is gone
-    const void* table;          // the object table's address: its key in the index
-};
+// - The state's object map (weak values) maps each object to its slot, not its table: the
+//   collector drops a userdata it is about to finalise from weak values at once, while the
+//   table itself is kept for the finaliser. So a table found dead is never handed out or
+//   held again, even before its hook has run: a push then gives the object a new table.
+// - The slot's block is HostSlot (ScriptHost.h).
 
 namespace {
 
@@ -113,12 +111,13 @@ int PushAccessor(lua_State* state, int mtIndex, int keyIndex, bool setter) {
 // Calls the accessor on top of the stack with the object (and, for the catch-all, the
 // field name) and leaves its single result. Accessors of the engine's own thunks are
 // called directly: the same protocol without a second trip through the script engine.
-int CallGetter(lua_State* state, int kind) {
+// entry is that of the metamethod the script engine called.
+int CallGetter(lua_State* state, int kind, const ScriptEntryRecord& entry) {
     lua_CFunction thunk = lua_tocfunction(state, -1);
     if (thunk == &ScriptMethodThunk && lua_getupvalue(state, -1, 1) != nullptr) {
         void* function = lua_touserdata(state, -1);
         lua_settop(state, kind == 2 ? 2 : 1);  // the arguments exactly as a script call has them
-        return CallScriptCallback(state, function, true) > 0 ? 1 : 0;
+        return CallScriptCallback(state, function, true, &entry) > 0 ? 1 : 0;
     }
     lua_pushvalue(state, 1);
     if (kind == 2)
@@ -127,15 +126,18 @@ int CallGetter(lua_State* state, int kind) {
     return 1;
 }
 
-// The read after the proxy table: instance metatable, getters, catch-all getter.
-int InstanceReadClass(lua_State* state) {
+// The read after the proxy table: instance metatable, getters, catch-all getter. The
+// getters reach only objects of the class (through its metatable): no class check.
+int ReadThroughClass(lua_State* state, const void* position) {
+    ScriptEntryRecord entry;
+    entry.position = position;
     lua_pushvalue(state, 2);
     lua_rawget(state, lua_upvalueindex(2));
     // Non-null for either kind of userdata; a full one's block is never a function.
     void* function = lua_touserdata(state, -1);
     if (function != nullptr && sDirectGetters.Find(function) != nullptr) {
         lua_settop(state, 1);
-        return CallScriptCallback(state, function, true) > 0 ? 1 : 0;
+        return CallScriptCallback(state, function, true, &entry) > 0 ? 1 : 0;
     }
     if (!lua_isnil(state, -1))
         return 1;
@@ -147,17 +149,19 @@ int InstanceReadClass(lua_State* state) {
     if (type == LUA_TLIGHTUSERDATA && sDirectGetters.Find(lua_touserdata(state, -1)) != nullptr) {
         void* function = lua_touserdata(state, -1);
         lua_settop(state, 1);
-        return CallScriptCallback(state, function, true) > 0 ? 1 : 0;
+        return CallScriptCallback(state, function, true, &entry) > 0 ? 1 : 0;
     }
     if (type == LUA_TFUNCTION)
-        return CallGetter(state, 1);
+        return CallGetter(state, 1, entry);
     lua_pop(state, 1);
     lua_pushlightuserdata(state, &sCatchAllKeys[0]);
     lua_rawget(state, lua_upvalueindex(2));
     if (!lua_isfunction(state, -1))
         return 0;
-    return CallGetter(state, 2);
+    return CallGetter(state, 2, entry);
 }
+
+int InstanceReadClass(lua_State* state) { return ReadThroughClass(state, VOLUX_ENTRY_POSITION()); }
 
 // __index of object tables: (object, key). Upvalues: manager, instance metatable, the
 // proxy table (objects with a proxy only) and the class's getter table.
@@ -169,7 +173,7 @@ int InstanceRead(lua_State* state) {
             return 1;
         lua_pop(state, 1);
     }
-    return InstanceReadClass(state);
+    return ReadThroughClass(state, VOLUX_ENTRY_POSITION());
 }
 
 // __newindex of object tables: (object, key, value); upvalues as for InstanceRead.
@@ -201,7 +205,7 @@ int InstanceText(lua_State* state) {
         return 1;
     }
     lua_pop(state, 1);
-    ScriptObject* object = ManagerOf(state)->ToObject(1);
+    ScriptObject* object = ManagerOf(state)->ToObject(state, 1);
     const void* address = object != nullptr ? static_cast<const void*>(object) : lua_topointer(state, 1);
     char text[64];
     char16_t wide[64];
@@ -304,16 +308,16 @@ int ScriptHostSlotCollected(lua_State* state) {
         slot->tag = 0;
         return 0;
     }
+    LuaScriptManager* manager = slot->manager;
     ScriptObject* object = slot->object;
-    if (object != nullptr && !slot->manager->IsClosing()) {
-        // The table was kept for the finaliser, so the weak map still has it: a native
-        // push must not find it any more.
+    if (object != nullptr && !manager->IsClosing()) {
+        // The collector has dropped the slot from the weak map already; an entry still
+        // naming it (one set again since) must go all the same.
         lua_rawgeti(state, LUA_REGISTRYINDEX, slot->objectMap);
         lua_pushlightuserdata(state, object);
         lua_rawget(state, -2);
-        lua_getfenv(state, 1);
-        bool same = lua_rawequal(state, -1, -2) != 0;
-        lua_pop(state, 2);
+        bool same = lua_touserdata(state, -1) == slot;
+        lua_pop(state, 1);
         if (same) {
             lua_pushlightuserdata(state, object);
             lua_pushnil(state);
@@ -321,7 +325,13 @@ int ScriptHostSlotCollected(lua_State* state) {
         }
         lua_pop(state, 1);
     }
-    slot->manager->ObjectTableCollected(slot);
+    // The destructors this runs act on the thread running the collection, which is alive:
+    // the thread a failed native call left current may be a dead coroutine.
+    manager->DropUnwoundFrames(VOLUX_ENTRY_POSITION());
+    lua_State* caller = manager->mLuaState;
+    manager->mLuaState = state;
+    manager->ObjectTableCollected(slot);
+    manager->mLuaState = caller;
     return 0;
 }
 
@@ -404,6 +414,9 @@ bool LuaScriptManager::BeginClass(const char16_t* className, ScriptThunk constru
 
     lua_pushvalue(state, classTable);
     lua_setfield(state, instanceMeta, "__metatable");
+    WString* knownName = mClassNames.Insert(lua_topointer(state, instanceMeta));
+    if (knownName != nullptr)
+        *knownName = className;
     lua_remove(state, classTable);  // the instance metatable stays until EndClass
     mClassNameText = className;
     mClassName = mClassNameText.Text();
@@ -417,6 +430,10 @@ void LuaScriptManager::EndClass() {
         lua_pop(mLuaState, 1);
     mClassName = nullptr;
     mClassNameText = u"";
+}
+
+const void* LuaScriptManager::RegisteringClassKey() {
+    return mClassName != nullptr && lua_type(mLuaState, -1) == LUA_TTABLE ? lua_topointer(mLuaState, -1) : nullptr;
 }
 
 void LuaScriptManager::RegisterFunction(const char16_t* name, void* function, ScriptThunk thunk, bool isStatic) {
@@ -440,12 +457,13 @@ void LuaScriptManager::RegisterFunction(const char16_t* name, void* function, Sc
     }
     if (profiling)
         RegisterProfileName(function, Format(u"%ls.%ls", mClassName, NonNull(name)));
+    const void* classKey = isStatic ? nullptr : RegisteringClassKey();
     if (isStatic)
         lua_getfield(state, -1, "__metatable");  // the class table
     else
         lua_pushvalue(state, -1);
     lua_pushstring(state, utf8);
-    PushNativeClosure(function, thunk);
+    PushNativeClosure(function, thunk, classKey);
     lua_rawset(state, -3);
     lua_pop(state, 1);
     MemFree(utf8);
@@ -459,6 +477,7 @@ void LuaScriptManager::RegisterProperty(const char16_t* name, void* getter, Scri
         return;
     lua_State* state = mLuaState;
     int instanceMeta = lua_gettop(state);
+    const void* classKey = lua_topointer(state, instanceMeta);
     intptr_t getKey = reinterpret_cast<intptr_t>(&sCatchAllKeys[0]);
     intptr_t setKey = reinterpret_cast<intptr_t>(&sCatchAllKeys[1]);
     if (!WStringPtr(name).IsEmpty()) {
@@ -478,7 +497,7 @@ void LuaScriptManager::RegisterProperty(const char16_t* name, void* getter, Scri
         if (profiling)
             RegisterProfileName(getter, Format(u"%ls.%ls(%ls)", mClassName, shown, u"get"));
         PushLightKey(state, getKey);
-        PushNativeClosure(getter, getThunk);
+        PushNativeClosure(getter, getThunk, classKey);
         lua_rawset(state, instanceMeta);
         if (!WStringPtr(name).IsEmpty()) {
             lua_pushlightuserdata(state, &sGetterTableKey);
@@ -492,7 +511,7 @@ void LuaScriptManager::RegisterProperty(const char16_t* name, void* getter, Scri
                 if (direct)
                     lua_pushlightuserdata(state, getter);
                 else
-                    PushNativeClosure(getter, getThunk);
+                    PushNativeClosure(getter, getThunk, classKey);
                 lua_pushvalue(state, field);
                 lua_pushvalue(state, -2);
                 lua_rawset(state, field - 1);
@@ -516,7 +535,7 @@ void LuaScriptManager::RegisterProperty(const char16_t* name, void* getter, Scri
         if (profiling)
             RegisterProfileName(setter, Format(u"%ls.%ls(%ls)", mClassName, shown, u"set"));
         PushLightKey(state, setKey);
-        PushNativeClosure(setter, setThunk);
+        PushNativeClosure(setter, setThunk, classKey);
         lua_rawset(state, instanceMeta);
     }
 }
@@ -645,23 +664,28 @@ ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObje
         lua_rawseti(state, objectMeta, _META_PROXY);
     }
     HostSlot* slot = static_cast<HostSlot*>(lua_newuserdata(state, sizeof(HostSlot)));
+    int slotIndex = lua_gettop(state);
     slot->tag = _HOST_TAG;
     slot->objectMap = objectMap;
     slot->object = object;
     slot->manager = this;
     slot->table = lua_topointer(state, table);
+    slot->classKey = lua_topointer(state, instanceMeta);
     lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().slotMetatable);
-    lua_setmetatable(state, -2);
+    lua_setmetatable(state, slotIndex);
     lua_pushvalue(state, table);
-    lua_setfenv(state, -2);
+    lua_setfenv(state, slotIndex);
+    lua_pushvalue(state, slotIndex);
     lua_rawseti(state, objectMeta, _META_SLOT);
+    lua_pushvalue(state, objectMeta);
     lua_setmetatable(state, table);
 
     const int maps[] = {objectMap, strongMap};
-    for (int map : maps) {
-        lua_rawgeti(state, LUA_REGISTRYINDEX, map);
+    const int values[] = {slotIndex, table};
+    for (int i = 0; i < 2; i++) {
+        lua_rawgeti(state, LUA_REGISTRYINDEX, maps[i]);
         lua_pushlightuserdata(state, object);
-        lua_pushvalue(state, table);
+        lua_pushvalue(state, values[i]);
         lua_rawset(state, -3);
         lua_pop(state, 1);
     }
@@ -705,9 +729,35 @@ void LuaScriptManager::FreeBinding(ScriptObject* object) {
 bool LuaScriptManager::PushObjectTable(ScriptObject* object) {
     if (object == nullptr || object->binding == nullptr)
         return false;
-    ScriptBinding* binding = object->binding;
-    if (binding->slot == nullptr) {
-        // Held natively while its table was collected: give it a new table.
+    lua_State* state = mLuaState;
+    // A second round only after the object was given a new table.
+    for (int round = 0; round < 2; round++) {
+        ScriptBinding* binding = object->binding;
+        if (binding->slot != nullptr) {
+            lua_rawgeti(state, LUA_REGISTRYINDEX, objectMap);
+            lua_pushlightuserdata(state, object);
+            lua_rawget(state, -2);
+            if (lua_touserdata(state, -1) == binding->slot) {
+                lua_getfenv(state, -1);  // the slot's environment is its table
+                lua_replace(state, -3);
+                lua_pop(state, 1);
+                if (VOLUX_CHECK(_SOURCE, lua_type( state, -1 ) == LUA_TTABLE))
+                    return true;
+                lua_pop(state, 1);
+                return false;
+            }
+            lua_pop(state, 2);
+            if (!VOLUX_CHECK(_SOURCE, round == 0 && binding->state == MainState()))
+                return false;  // bound in another state, or the new table is not where it was put
+            // The collector found the table dead and its hook has not run yet: the table
+            // must never reach anyone again. The hook then finds no object to delete.
+            binding->slot->object = nullptr;
+            mObjectTables.Remove(binding->slot->table);
+            binding->slot = nullptr;
+        }
+        if (mClosing)
+            return false;
+        // Held natively while its table was collected, or found dead: give it a new table.
         WString className = binding->className;
         bool withProxy = binding->withProxy;
         int holdCount = binding->holdCount;
@@ -719,15 +769,7 @@ bool LuaScriptManager::PushObjectTable(ScriptObject* object) {
         }
         object->binding->holdCount = holdCount;
     }
-    lua_rawgeti(mLuaState, LUA_REGISTRYINDEX, objectMap);
-    lua_pushlightuserdata(mLuaState, object);
-    lua_rawget(mLuaState, -2);
-    lua_remove(mLuaState, -2);
-    if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE)) {
-        lua_pop(mLuaState, 1);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 void LuaScriptManager::PushObject(ScriptObject* object) {
@@ -746,17 +788,24 @@ void LuaScriptManager::PushObject(ScriptObject* object) {
     }
 }
 
-ScriptObject* LuaScriptManager::ToObject(int index) {
-    if (lua_type(mLuaState, index) != LUA_TTABLE)
+HostSlot* LuaScriptManager::SlotAt(lua_State* state, int index) {
+    if (lua_type(state, index) != LUA_TTABLE)
         return nullptr;
-    HostSlot* slot = static_cast<HostSlot*>(mObjectTables.Find(lua_topointer(mLuaState, index)));
+    return static_cast<HostSlot*>(mObjectTables.Find(lua_topointer(state, index)));
+}
+
+ScriptObject* LuaScriptManager::ToObject(lua_State* state, int index) {
+    HostSlot* slot = SlotAt(state, index);
     return slot != nullptr ? slot->object : nullptr;
 }
 
-bool LuaScriptManager::IsHeldWithoutTable(const void* pointer) const {
-    // Only pointers the map holds are dereferenced.
+bool LuaScriptManager::IsBoundWithoutTable(const void* pointer) {
+    // Only pointers the map holds are dereferenced. The caller found no live table for the
+    // object in the current state's map: one bound in this state has lost it.
     const ScriptObject* object = static_cast<const ScriptObject*>(mBoundObjects.Find(pointer));
-    return object != nullptr && object->binding != nullptr && object->binding->slot == nullptr;
+    if (object == nullptr || object->binding == nullptr)
+        return false;
+    return object->binding->slot == nullptr || object->binding->state == MainState();
 }
 
 void LuaScriptManager::ForgetObjectTables() {

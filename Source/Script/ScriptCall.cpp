@@ -1,6 +1,7 @@
 // The native-call protocol: call frames, argument readers with their numbering, the
 // pooled argument texts and the return operations.
 #include "Common/EngineContext.h"
+#include "Common/Log.h"
 #include "Common/Memory.h"
 #include "Common/StringEncoding.h"
 #include "Common/StringFormatter.h"
@@ -9,22 +10,104 @@
 
 namespace Volux {
 
+ScriptEntryRecord LuaScriptManager::EntryFor(const void* here) const {
+    if (mEntry.position != nullptr && !IsUnwound(mEntry.position, here))
+        return mEntry;
+    ScriptEntryRecord own;
+    own.position = here;
+    return own;
+}
+
+void LuaScriptManager::EndFrames(_dword depth) {
+    while (callFrames.Length() > depth) {
+        resultLeft = callFrames.Top().outerResultLeft;
+        callFrames.Pop();
+    }
+    if (argTexts.Count() > 0)
+        ReleaseArgTexts(depth + 1);
+}
+
+void LuaScriptManager::DropUnwoundFrames(const void* here) {
+    if (mEntry.position != nullptr && IsUnwound(mEntry.position, here))
+        mEntry = ScriptEntryRecord();
+    // Live calls enclose here, so their positions are above it; only the top can be checked
+    // and every frame under a live one is live too.
+    bool dropped = false;
+    while (callFrames.Length() > 0 && IsUnwound(callFrames.Top().position, here)) {
+        resultLeft = callFrames.Top().outerResultLeft;
+        callFrames.Pop();
+        dropped = true;
+    }
+    if (!dropped)
+        return;
+    _dword depth = callFrames.Length();
+    if (argTexts.Count() > 0)
+        ReleaseArgTexts(depth + 1);
+    // What the dropped calls would have given back had they returned: the enclosing call's
+    // thread, or the main thread outside calls. Never the thread of a dropped call, which
+    // may be a coroutine its error ended.
+    mLuaState = depth > 0 ? callFrames.Top().state : MainState();
+}
+
+_dword LuaScriptManager::EnterCall(lua_State* state, const void* position, const void* classKey) {
+    bool outerResultLeft = resultLeft;
+    resultLeft = false;
+    ScriptCallFrame& frame = callFrames.PushDefault();
+    frame.state = state;
+    frame.position = position;
+    frame.classKey = classKey;
+    frame.outerResultLeft = outerResultLeft;
+    return callFrames.Length();
+}
+
+ScriptCallFrame* LuaScriptManager::CurrentFrame(const void* here) {
+    if (callFrames.Length() > 0 && IsUnwound(callFrames.Top().position, here))
+        DropUnwoundFrames(here);
+    return callFrames.Length() > 0 ? &callFrames.Top() : nullptr;
+}
+
 void* LuaScriptManager::BeginCall(void* function) {
-    callFrames.Push(ScriptCallFrame());
+    // The caller's stack pointer: above every return operation it makes later.
+    const void* callerStack = __builtin_dwarf_cfa();
+    DropUnwoundFrames(callerStack);
+    // A thunk entered through the thread entry takes the entry's position and class; a
+    // BeginCall nested in a running call belongs to that call's extent.
+    ScriptEntryRecord entry = EntryFor(callerStack);
+    EnterCall(mLuaState, entry.position, entry.classKey);
     if (function != nullptr)
         return function;
     return lua_touserdata(mLuaState, lua_upvalueindex(1));
 }
 
-ScriptObject* LuaScriptManager::FetchThis(bool peek) {
-    ScriptObject* self = ToObject(1);
-    if (!peek && callFrames.Length() > 0) {
-        ScriptCallFrame& frame = callFrames.Top();
-        frame.self = self;
-        frame.firstArg = self != nullptr ? 2 : 1;
-    }
-    return self;
+WString LuaScriptManager::WrongClassText(const void* expected, const void* found) {
+    const WString* wanted = mClassNames.Find(expected);
+    const WString* given = mClassNames.Find(found);
+    return Format(u"Method called on an object of class %ls: expected an object of class %ls",
+                  given != nullptr ? given->Text() : u"?", wanted != nullptr ? wanted->Text() : u"?");
 }
+
+ScriptObject* LuaScriptManager::SelfOfCall(lua_State* state, bool record, bool* refused) {
+    HostSlot* slot = SlotAt(state, 1);
+    ScriptObject* self = slot != nullptr ? slot->object : nullptr;
+    if (callFrames.Length() == 0)
+        return self;
+    ScriptCallFrame& frame = callFrames.Top();
+    // Only a registered class counts: a thunk called by hand may see another upvalue there.
+    bool foreign = self != nullptr && frame.classKey != nullptr && slot->classKey != frame.classKey &&
+                   mClassNames.Find(frame.classKey) != nullptr;
+    if (refused != nullptr)
+        *refused = foreign;
+    if (record) {
+        // Arguments start after the object whatever its class.
+        frame.firstArg = self != nullptr ? 2 : 1;
+        frame.self = foreign ? nullptr : self;
+        if (foreign && callError.IsEmpty())
+            callError = WrongClassText(frame.classKey, slot->classKey);
+    }
+    return foreign ? nullptr : self;
+}
+
+ScriptObject* LuaScriptManager::FetchThis(bool peek) { return SelfOfCall(mLuaState, !peek); }
 
 int LuaScriptManager::ArgSlot(int index) {
     _dword depth = callFrames.Length();
@@ -228,58 +311,108 @@ bool LuaScriptManager::GetArgValue(int index, Variable& result) {
     return true;
 }
 
-void LuaScriptManager::RaiseCallError() {
+void LuaScriptManager::RaiseCallError(lua_State* state) {
+    if (callError.IsEmpty())
+        return;
     // Nothing with a destructor may be alive here: the error unwinds through this frame.
     char* utf8 = Utf8Of(callError);
     callError = u"";
-    lua_pushstring(mLuaState, utf8 != nullptr ? utf8 : "");
+    lua_pushstring(state, utf8 != nullptr ? utf8 : "");
     MemFree(utf8);
-    lua_error(mLuaState);
+    lua_error(state);
 }
 
-bool LuaScriptManager::EndCall(ScriptObject** self) {
-    _dword depth = callFrames.Length();
-    if (argTexts.Count() > 0)
-        ReleaseArgTexts(depth > 0 ? depth : 1);
-    if (depth == 0)
-        return false;
+int LuaScriptManager::FinishCall(_dword depth) {
+    if (depth == 0 || callFrames.Length() < depth)
+        return 0;
+    if (callFrames.Length() > depth)
+        EndFrames(depth);
     ScriptCallFrame& frame = callFrames.Top();
+    int results = 0;
+    if (frame.returns > 0 && frame.results > 0) {
+        // The results are the values the last return operation left; anything pushed after
+        // them is not, and a native that popped them returns what is left of them.
+        int top = lua_gettop(frame.state);
+        int end = frame.resultBase + frame.results;
+        if (top > end)
+            lua_settop(frame.state, end);
+        results = top >= end ? frame.results : (top > frame.resultBase ? top - frame.resultBase : 0);
+    }
     if (frame.profiled)
         LuaScriptManager::EndNativeProfile();
-    if (self != nullptr)
-        *self = frame.self;
+    resultLeft = frame.outerResultLeft;
     callFrames.Pop();
-    if (!callError.IsEmpty())
-        RaiseCallError();
-    return true;
+    if (argTexts.Count() > 0)
+        ReleaseArgTexts(depth);
+    return results;
 }
 
+ScriptCallFrame* LuaScriptManager::BeginResults(const void* here) {
+    ScriptCallFrame* frame = CurrentFrame(here);
+    if (frame == nullptr)
+        return nullptr;
+    mLuaState = frame->state;
+    if (frame->returns > 0) {
+        if (frame->returns == 1)
+            PrintBoth(u"[LS] Native call made more than one return operation: the last one counts");
+        lua_settop(frame->state, frame->resultBase);
+    } else {
+        frame->resultBase = lua_gettop(frame->state);
+    }
+    if (frame->returns < 2)
+        frame->returns++;
+    frame->results = 0;
+    return frame;
+}
+
+namespace {
+// The count a return operation gives back, recorded as the call's results. The frame is
+// found again: pushing values can run collections whose hooks make native calls of their
+// own, and frames past the inline ones live in storage that may move.
+inline int Results(InlineStack<ScriptCallFrame, 32>& frames, int count) {
+    if (frames.Length() > 0)
+        frames.Top().results = count;
+    return count;
+}
+} // namespace
+
 int LuaScriptManager::ReturnValue(const Variable& value) {
-    if (!EndCall(nullptr))
+    if (BeginResults(__builtin_frame_address(0)) == nullptr)
         return 0;
     PushValue(value);
-    return 1;
+    return Results(callFrames, 1);
 }
 
 int LuaScriptManager::ReturnNothing() {
-    ScriptObject* self = nullptr;
-    // The flag belongs to this call only: a later call must not return a stale value.
+    ScriptCallFrame* frame = BeginResults(__builtin_frame_address(0));
+    if (frame == nullptr)
+        return 0;
+    // A run's left result belongs to this call only: a later call must not return it.
     bool left = resultLeft;
     resultLeft = false;
-    if (!EndCall(&self))
-        return 0;
+    ScriptObject* self = frame->self;
     if (self != nullptr && PushObjectTable(self))
-        return 1;
+        return Results(callFrames, 1);
+    if (!left)
+        return 0;
     // The run's result is already on top of this call's stack.
-    return left ? 1 : 0;
+    callFrames.Top().resultBase--;
+    return Results(callFrames, 1);
+}
+
+int LuaScriptManager::ReturnNoResult() {
+    if (BeginResults(__builtin_frame_address(0)) == nullptr)
+        return 0;
+    resultLeft = false;
+    return 0;
 }
 
 #define VOLUX_RETURN(name, type, push) \
     int LuaScriptManager::name(type value) { \
-        if (!EndCall(nullptr)) \
+        if (BeginResults(__builtin_frame_address(0)) == nullptr) \
             return 0; \
         push; \
-        return 1; \
+        return Results(callFrames, 1); \
     }
 
 VOLUX_RETURN(ReturnBool, bool, lua_pushboolean(mLuaState, value ? 1 : 0))
@@ -293,85 +426,137 @@ VOLUX_RETURN(ReturnUInt32, uint32_t, lua_pushnumber(mLuaState, lua_Number(value)
 VOLUX_RETURN(ReturnUInt64, uint64_t, lua_pushnumber(mLuaState, lua_Number(value)))
 VOLUX_RETURN(ReturnFloat, float, lua_pushnumber(mLuaState, lua_Number(value)))
 VOLUX_RETURN(ReturnDouble, double, lua_pushnumber(mLuaState, value))
+VOLUX_RETURN(ReturnObject, ScriptObject*, PushObject(value))
 #undef VOLUX_RETURN
 
 int LuaScriptManager::ReturnUInt16(uint16_t value) { return ReturnWChar(char16_t(value)); }
 
 int LuaScriptManager::ReturnString(const char16_t* text) {
-    if (callFrames.Length() == 0) {
+    if (BeginResults(__builtin_frame_address(0)) == nullptr) {
         ReleaseArgTexts(1);
         return 0;
     }
-    // Converted before the call ends: the text is often one of the call's own argument
-    // texts, which ending the call releases.
+    // The text is often one of the call's own argument texts: they live until the call ends.
     if (utf8Buffer == nullptr)
         utf8Buffer = static_cast<char*>(MemAlloc(_UTF8_BUFFER_BYTES));
     int length = 0;
     bool truncated = true;
     if (utf8Buffer != nullptr)
         WideToUtf8(utf8Buffer, _UTF8_BUFFER_BYTES, NonNull(text), -1, &length, &truncated);
-    char* full = nullptr;
-    if (truncated)
-        full = Utf8Of(text, &length);
-    if (!callError.IsEmpty()) {
-        MemFree(full);  // the call fails instead, and the error does not come back here
-        full = nullptr;
-    }
-    EndCall(nullptr);
     if (!truncated) {
         lua_pushlstring(mLuaState, utf8Buffer, size_t(length));
-        return 1;
+        return Results(callFrames, 1);
     }
+    char* full = Utf8Of(text, &length);
     lua_pushlstring(mLuaState, full != nullptr ? full : "", full != nullptr ? size_t(length) : 0);
     MemFree(full);
-    return 1;
+    return Results(callFrames, 1);
 }
 
-int LuaScriptManager::ReturnObject(ScriptObject* object) {
-    if (!EndCall(nullptr))
-        return 0;
-    PushObject(object);
-    return 1;
+namespace {
+// Ends a native call for the entry that opened it and hands on its results. The entry's
+// caller thread and the enclosing entry come back first: a pending call error is raised
+// last, and the raise does not return.
+int LeaveCall(LuaScriptManager* manager, lua_State* state, _dword depth, lua_State* caller,
+              const ScriptEntryRecord& outer) {
+    int results = manager->FinishCall(depth);
+    manager->mLuaState = caller;
+    manager->mEntry = outer;
+    manager->RaiseCallError(state);
+    return results;
 }
+} // namespace
 
-// The generic thunks of ScriptCallback functions.
-int CallScriptCallback(lua_State* state, void* function, bool method) {
+// How a native call unwinds. A script error raised while the callback runs (luaL_error, a
+// failing "__tostring" under GetArgString, an unprotected lua_call) leaves this function
+// without returning: LuaJIT's own unwinder runs C++ destructors on some targets
+// (x64) and jumps over them on others (32-bit Windows), so nothing here depends on either.
+// No local has a destructor; the frame pushed below stays on the manager's stack, and the
+// next entry, return operation or protected call that finds it unwound drops it with its
+// argument texts (VOLUX_ENTRY_POSITION), while a script's error handler still running on
+// top of the failed call sees it. The current thread and entry are set afresh by every
+// entry (the collection hook included), so a thread a failed call left current is never
+// acted on. The call's own error is raised after everything is put back.
+int CallScriptCallback(lua_State* state, void* function, bool method, const ScriptEntryRecord* given) {
     IScriptManager* scripts = EngineContext::Get().scriptManager;
     if (scripts == nullptr)
         return 0;
     // The one implementation: its own steps are called without virtual dispatch.
     LuaScriptManager* manager = static_cast<LuaScriptManager*>(scripts);
+    // Without an entry of its own, the call takes the thread entry's (CallNativeCallback):
+    // frames are then checked against this function's caller, as the entry's own frame may
+    // be at the entry's position.
+    const void* callerStack = __builtin_dwarf_cfa();
+    ScriptEntryRecord entry = given != nullptr ? *given : manager->EntryFor(callerStack);
+    if (!method)
+        entry.classKey = nullptr;
+    manager->DropUnwoundFrames(given != nullptr ? entry.position : callerStack);
     lua_State* caller = manager->mLuaState;
+    ScriptEntryRecord outer = manager->mEntry;
     manager->mLuaState = state;  // the calling thread, a coroutine's included
-    // BeginCall and FetchThis in one step: the frame is pushed complete.
+    manager->mEntry = entry;
+    // BeginCall and FetchThis in one step.
+    _dword depth = manager->EnterCall(state, entry.position, entry.classKey);
     ScriptCallback callback = reinterpret_cast<ScriptCallback>(
         function != nullptr ? function : lua_touserdata(state, lua_upvalueindex(1)));
-    ScriptCallFrame frame;
-    if (method) {
-        frame.self = manager->ToObject(1);
-        frame.firstArg = frame.self != nullptr ? 2 : 1;
-    }
-    manager->callFrames.Push(frame);
-    ScriptObject* self = frame.self;
-    int count = 0;
+    bool refused = false;  // an object of another class: the call fails with that error
+    ScriptObject* self = method ? manager->SelfOfCall(state, true, &refused) : nullptr;
     if (callback == nullptr) {
         manager->SetCallError(u"Internal Error : function empty");
-        count = manager->LuaScriptManager::ReturnNothing();
-    } else {
+    } else if (!refused) {
         // Functions registered before profiling started have no record and are not
-        // measured. The return operation closes the entry, before a call error can
-        // unwind past this frame.
+        // measured. Ending the call closes the entry, before a call error can unwind.
         if (manager->profiling && manager->HasNativeProfile(reinterpret_cast<void*>(callback))) {
             manager->LuaScriptManager::BeginNativeProfile(reinterpret_cast<void*>(callback));
             manager->callFrames.Top().profiled = true;
         }
-        count = callback(*scripts, self);
+        // The count it gives back is that of its last return operation: the frame has it.
+        callback(*scripts, self);
     }
-    manager->mLuaState = caller;
-    return count;
+    return LeaveCall(manager, state, depth, caller, outer);
 }
 
-int ScriptMethodThunk(lua_State* state) { return CallScriptCallback(state, nullptr, true); }
-int ScriptFunctionThunk(lua_State* state) { return CallScriptCallback(state, nullptr, false); }
+int ScriptMethodThunk(lua_State* state) {
+    ScriptEntryRecord entry;
+    entry.position = VOLUX_ENTRY_POSITION();
+    // Methods registered under a class carry its key as upvalue 2 (PushNativeClosure).
+    entry.classKey = lua_touserdata(state, lua_upvalueindex(2));
+    return CallScriptCallback(state, nullptr, true, &entry);
+}
+
+int ScriptFunctionThunk(lua_State* state) {
+    ScriptEntryRecord entry;
+    entry.position = VOLUX_ENTRY_POSITION();
+    return CallScriptCallback(state, nullptr, false, &entry);
+}
+
+// Native calls act on the thread that made them: a call from a coroutine reads its
+// arguments from, and returns onto, the coroutine's stack. Thunks of the engine's own do
+// this themselves; any other thunk is entered through this closure, whose upvalue 1 is the
+// function as the thunk expects (upvalue 2 the thunk, 3 the manager, 4 the class key of a
+// method). A thunk of the protocol opens its frame with BeginCall, which takes the position
+// and class recorded here; unwinding works as for CallScriptCallback.
+int ScriptThreadEntry(lua_State* state) {
+    ScriptEntryRecord entry;
+    entry.position = VOLUX_ENTRY_POSITION();
+    entry.classKey = lua_touserdata(state, lua_upvalueindex(4));
+    ScriptThunk thunk = reinterpret_cast<ScriptThunk>(lua_touserdata(state, lua_upvalueindex(2)));
+    LuaScriptManager* manager = static_cast<LuaScriptManager*>(lua_touserdata(state, lua_upvalueindex(3)));
+    manager->DropUnwoundFrames(entry.position);
+    lua_State* caller = manager->mLuaState;
+    ScriptEntryRecord outer = manager->mEntry;
+    _dword depth = manager->callFrames.Length();
+    manager->mLuaState = state;
+    manager->mEntry = entry;
+    int count = thunk(state);
+    // Calls the thunk's own script calls left unwound are not its frame.
+    manager->DropUnwoundFrames(__builtin_frame_address(0));
+    if (manager->callFrames.Length() > depth)
+        return LeaveCall(manager, state, depth + 1, caller, outer);
+    // A thunk outside the protocol returns what it pushed itself.
+    manager->mLuaState = caller;
+    manager->mEntry = outer;
+    return count;
+}
 
 } // namespace Volux

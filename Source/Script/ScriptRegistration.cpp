@@ -95,7 +95,7 @@ void SetInvertedFlagBit(IScriptManager& scripts, ScriptObject*, const ScriptFiel
 } // namespace
 
 int CallNativeCallback(lua_State* state, ScriptCallback callback, bool method) {
-    return CallScriptCallback(state, reinterpret_cast<void*>(callback), method);
+    return CallScriptCallback(state, reinterpret_cast<void*>(callback), method, nullptr);
 }
 
 bool IsGivenText(const char16_t* text) {

@@ -10,8 +10,12 @@ namespace Volux {
 
 namespace {
 
-// Script tables may contain themselves; deeper nesting than this is cut off.
+// Deeper nesting than this is cut off.
 constexpr int _MAX_VALUE_DEPTH = 64;
+// A table shared many times over converts into a copy for every place it is met, which
+// grows exponentially with the nesting (t = {t, t} forty times over is 2^40 values): past
+// this many values a conversion stops.
+constexpr int _MAX_VALUE_NODES = 100000;
 
 bool IsNumericKind(_dword kind) { return kind >= _KIND_BOOL && kind <= _KIND_DOUBLE; }
 
@@ -45,12 +49,41 @@ void Reset(Variable& variable) {
     variable.hasKey = hasKey;
 }
 
+// One conversion of a script value into a Variable. Tables on the path being converted
+// are cut where they are met again (a table inside itself would never end); each kind of
+// cut is logged once per conversion.
 struct ValueReader {
     LuaScriptManager* manager;
     lua_State* state;
-    bool warned;
+    const void* path[_MAX_VALUE_DEPTH] = {};  // the tables being converted, outermost first
+    int nodes = 0;
+    bool warnedDepth = false;
+    bool warnedCycle = false;
+    bool warnedSize = false;
+
+    ValueReader(LuaScriptManager* owner, lua_State* thread) : manager(owner), state(thread) {}
+
+    static void WarnOnce(bool& warned, const char16_t* text) {
+        if (!warned)
+            PrintBoth(u"%ls", text);
+        warned = true;
+    }
+
+    // True once the conversion holds as many values as it may; asked only with another
+    // value waiting.
+    bool Full() {
+        if (nodes < _MAX_VALUE_NODES)
+            return false;
+        WarnOnce(warnedSize, u"[LS] Table too large to convert: the values past the limit are left empty");
+        return true;
+    }
 
     void Read(int index, Variable& result, int depth) {
+        if (Full()) {
+            Reset(result);
+            return;
+        }
+        nodes++;
         int type = lua_type(state, index);
         _dword kind = result.Kind();
         bool typed = !result.IsNone() && !result.IsArray() && kind != _KIND_DICT;
@@ -95,9 +128,11 @@ struct ValueReader {
                 ReadTable(index, result, depth);
                 return;
             case LUA_TFUNCTION:
+                // The reference is the Variable's: released with its value, duplicated for
+                // its copies. Whoever keeps it longer takes it with TakeFunction.
                 Reset(result);
                 lua_pushvalue(state, index);
-                result.SetFunction(luaL_ref(state, LUA_REGISTRYINDEX));
+                result.AdoptFunction(luaL_ref(state, LUA_REGISTRYINDEX));
                 return;
             default:
                 if (typed && IsNumericKind(kind))
@@ -121,12 +156,19 @@ struct ValueReader {
         double key = result.key;
         bool hasKey = result.hasKey;
         if (depth >= _MAX_VALUE_DEPTH || !lua_checkstack(state, 4)) {
-            if (!warned)
-                PrintBoth(u"[LS] Table nested too deeply to convert");
-            warned = true;
+            WarnOnce(warnedDepth, u"[LS] Table nested too deeply to convert");
             Reset(result);
             return;
         }
+        const void* address = lua_topointer(state, index);
+        for (int i = 0; i < depth; i++) {
+            if (path[i] == address) {
+                WarnOnce(warnedCycle, u"[LS] Table contains itself: the inner occurrences are left empty");
+                Reset(result);
+                return;
+            }
+        }
+        path[depth] = address;
         size_t length = lua_objlen(state, index);
         size_t entries = 0;
         lua_pushnil(state);
@@ -137,7 +179,7 @@ struct ValueReader {
         if (length >= 1 && entries == length) {
             result.Clear();
             result = Variable(name, _ARRAY_FLAG);
-            for (size_t i = 1; i <= length; i++) {
+            for (size_t i = 1; i <= length && !Full(); i++) {
                 Variable& child = result.AddChild(Format(u"[%d]", int(i - 1)), _KIND_NONE);
                 if (child.IsShared())
                     break;
@@ -150,6 +192,10 @@ struct ValueReader {
             result = Variable(name, _KIND_DICT);
             lua_pushnil(state);
             while (lua_next(state, index) != 0) {
+                if (Full()) {
+                    lua_pop(state, 2);
+                    break;
+                }
                 int valueIndex = lua_gettop(state);
                 Variable& child = result.AddChild(KeyText(state, valueIndex - 1), _KIND_NONE);
                 if (!child.IsShared()) {
@@ -174,7 +220,7 @@ void LuaScriptManager::ReadValue(int index, Variable& result) {
         return;
     if (index < 0 && index > LUA_REGISTRYINDEX)
         index = lua_gettop(mLuaState) + index + 1;
-    ValueReader reader{this, mLuaState, false};
+    ValueReader reader(this, mLuaState);
     reader.Read(index, result, 0);
 }
 
@@ -249,7 +295,7 @@ void LuaScriptManager::PushValueAt(const Variable& value, ScriptObject* object, 
             lua_rawgeti(state, LUA_REGISTRYINDEX, objectMap);
             lua_pushlightuserdata(state, pointer);
             lua_rawget(state, -2);
-            bool known = lua_istable(state, -1) || IsHeldWithoutTable(pointer);
+            bool known = lua_type(state, -1) == LUA_TUSERDATA || IsBoundWithoutTable(pointer);
             lua_pop(state, 2);
             if (pointer == nullptr)
                 lua_pushnil(state);

@@ -40,6 +40,15 @@ constexpr int _VARIABLE_CLEARED = 1;  // the variable is cleared or destroyed
 class Variable;
 using VariableObserver = void (*)(Variable* variable, int event);
 
+// What a Variable does with a script function reference it owns (kind 17 set with
+// AdoptFunction, or copied from one that owned its reference): a copy takes a reference of
+// its own through duplicate, clearing or overwriting the value gives it back through release.
+// The script host installs these; without them owned references are only forgotten.
+struct VariableFunctionHooks {
+    int32_t (*duplicate)(int32_t reference);  // a new reference to the same function, or 0
+    void (*release)(int32_t reference);
+};
+
 // Scalars share the first 8 bytes; a setter zeroes all of them first, so a narrow kind
 // reads back through the wider getters without stale high bytes.
 union VariableValue {
@@ -116,7 +125,17 @@ public:
     bool SetFloat(float v);
     bool SetDouble(double v);
     bool SetPointer(void* object);      // kind 16
-    bool SetFunction(int32_t reference); // kind 17
+    // Kind 17 with a reference the caller keeps owning (the variable never releases it).
+    bool SetFunction(int32_t reference);
+    // Kind 17 with a reference the variable owns from now on: released when the value is
+    // cleared or replaced, duplicated for copies (see VariableFunctionHooks).
+    bool AdoptFunction(int32_t reference);
+    // Kind 17: hands the reference over to the caller, who releases it; the variable keeps
+    // the number but no longer owns it. 0 for other kinds.
+    int32_t TakeFunction();
+    bool OwnsFunction() const { return ownsFunction; }
+    // Installs the hooks for owned function references (null: none). One set per process.
+    static void SetFunctionHooks(const VariableFunctionHooks* hooks);
     // Stores a number in the variable's present kind (integers by truncation, boolean as
     // non-zero, float, double); kind 0 becomes double. False for the non-numeric kinds.
     bool SetNumber(double v);
@@ -172,6 +191,7 @@ public:
     VariableValue value;   // the scalar, or owned text / bytes
     double key;            // numeric key of the entry when it came from a script table
     bool hasKey;
+    bool ownsFunction;     // kind 17: the reference is released with the value
     Variable* mTemplate;   // arrays of dictionaries: the element template (empty name)
     Variable* counter;     // arrays: the child "#" (kind 10) holding the element count
     Array<Variable*> children;  // owned

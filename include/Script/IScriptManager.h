@@ -3,10 +3,14 @@
 // Virtual operations keep their slot order; slots 6, 7 and 36 have no behaviour.
 //
 // A native function is called through a thunk (a lua_CFunction) that keeps the native
-// function pointer as its only upvalue. A thunk does, in this order: BeginCall, FetchThis
+// function pointer as upvalue 1 (a method also its class after it). A thunk does, in this order: BeginCall, FetchThis
 // (methods), BeginNativeProfile, argument reads, the native call, EndNativeProfile and
-// exactly one return operation, whose count it returns. Argument indexes count from 0
-// and never include the object the call was made on.
+// exactly one return operation, whose count it returns. The values the call hands back
+// are those of its last return operation (more than one is logged); a call that makes
+// none hands back nothing, and ReturnNoResult hands back nothing at all (not the object
+// of a method, not a run's left result). Argument indexes count from 0 and never include
+// the object the call was made on. A method registered under a class refuses an object of
+// another class: the call fails with a script error.
 #pragma once
 
 #include "Common/Array.h"
@@ -132,6 +136,7 @@ public:
     virtual WStringPtr GetLastError() = 0;                                                                  // 88
     virtual void CollectGarbage() = 0;                                                                      // 89
     virtual bool SaveConfig(const ConfigTree* config, const char16_t* name, const char16_t* path) = 0;      // 90
+    virtual int ReturnNoResult() = 0;                                                                       // 91
 };
 
 // Native functions in the convenient form: read arguments from the manager, end with one

@@ -35,18 +35,35 @@ struct AllocationEntry {
 // One script state and the registry references the host keeps in it.
 struct ScriptStateRecord {
     lua_State* state = nullptr;
-    int objectMap = 0;       // native pointer -> object table, weak values
-    int strongMap = 0;       // the same for objects no script holds yet
+    int objectMap = 0;       // native pointer -> host slot of its table, weak values
+    int strongMap = 0;       // native pointer -> object table, for objects no script holds yet
     int proxyMetatable = 0;  // metatable of class tables
     int owned = 0;           // the manager created the state and closes it
     int slotMetatable = 0;   // metatable of host slots: carries the collection hook
     int classLinks = 0;      // class table -> its linked table, weak keys
 };
 
+// One native call in progress. Return operations leave their values on the call's stack and
+// the entry that opened the call ends it, so a call has exactly one result however many
+// return operations it made. A call a script error unwound is dropped once a later call or
+// the protected call around it finds it unwound (see VOLUX_ENTRY_POSITION).
 struct ScriptCallFrame {
     ScriptObject* self = nullptr;
     int firstArg = 1;      // stack slot of argument 0 (2 when the object is at slot 1)
-    bool profiled = false; // the generic thunk opened a native profile entry: the return closes it
+    bool profiled = false; // the generic thunk opened a native profile entry: ending the call closes it
+    bool outerResultLeft = false;    // resultLeft of the enclosing call, restored when this one ends
+    int returns = 0;       // return operations made so far
+    int resultBase = 0;    // stack top below the values of the last return operation
+    int results = 0;       // how many values the last return operation left above resultBase
+    lua_State* state = nullptr;      // the thread the call runs on (a coroutine's included)
+    const void* position = nullptr;  // the entry's VOLUX_ENTRY_POSITION()
+    const void* classKey = nullptr;  // methods: the class they were registered under, else null
+};
+
+// The innermost entry in progress, for the frame its thunk opens with BeginCall.
+struct ScriptEntryRecord {
+    const void* position = nullptr;
+    const void* classKey = nullptr;
 };
 
 struct ScriptArgText {
@@ -69,6 +86,18 @@ public:
         else
             mMore.Push(item);
         mCount++;
+    }
+    // Pushes a default item and returns it, to be filled in place: a frame built aside and
+    // copied in cost a stalled wide load on every native call.
+    T& PushDefault() {
+        if (mCount < _dword(N)) {
+            T& item = mItems[mCount++];
+            item = T();
+            return item;
+        }
+        mMore.Push(T());
+        mCount++;
+        return mMore.Top();
     }
     T& Top() { return mCount <= _dword(N) ? mItems[mCount - 1] : mMore.Top(); }
     bool Pop() {
@@ -158,6 +187,7 @@ public:
     bool GetArgValue(int index, Variable& result) override;
     int ReturnValue(const Variable& value) override;
     int ReturnNothing() override;
+    int ReturnNoResult() override;
     int ReturnBool(bool value) override;
     int ReturnWChar(char16_t value) override;
     int ReturnInt8(int8_t value) override;
@@ -191,6 +221,10 @@ public:
     void CollectGarbage() override;
     bool SaveConfig(const ConfigTree* config, const char16_t* name, const char16_t* path) override;
 
+    // A new registry reference to the function another one names (0 when it names none):
+    // what a Variable copying an owned function reference takes.
+    int DuplicateRef(int ref);
+
     // Value conversion (ScriptValues.cpp). PushValue pushes exactly one value; object is
     // the owner of a function stored under a light key (kind 17 without reference).
     void PushValue(const Variable& value, ScriptObject* object = nullptr);
@@ -203,17 +237,43 @@ public:
     // Pushes the object's table without ending its strong hold; false (nothing pushed)
     // for a null or unbound object.
     bool PushObjectTable(ScriptObject* object);
-    // The object of the table at index when it carries a host slot, else null.
-    ScriptObject* ToObject(int index);
-    // True for an object bound by this manager whose table is gone while it is held:
-    // pushing it gives it a new table.
-    bool IsHeldWithoutTable(const void* pointer) const;
+    // The object of the table at index when it carries a host slot, else null; the state
+    // is the current one unless given.
+    ScriptObject* ToObject(int index) { return ToObject(mLuaState, index); }
+    ScriptObject* ToObject(lua_State* state, int index);
+    // The host slot of the table at index, or null.
+    HostSlot* SlotAt(lua_State* state, int index);
+    // True for an object bound by this manager in the current state whose table is gone or
+    // found dead by the collector: pushing it gives it a new table.
+    bool IsBoundWithoutTable(const void* pointer);
     // Registry reference of the class-link table of the given state.
     int CurrentClassLinks(lua_State* state);
     // Called by the collection hook with the collected table's slot.
     void ObjectTableCollected(HostSlot* slot);
     // States are being closed: the hooks only let their objects go.
     bool IsClosing() const { return mClosing; }
+
+    // Native-call frames (ScriptCall.cpp). EnterCall pushes the frame of a call entered at
+    // position on the given thread (unwound frames dropped before) and returns the new depth; FinishCall ends the frame at that depth (and any a nested
+    // BeginCall left above it) and gives the count of its results, which are on top of the
+    // call's stack. A call error is then still pending: see RaiseCallError.
+    _dword EnterCall(lua_State* state, const void* position, const void* classKey);
+    int FinishCall(_dword depth);
+    // Drops the frames of calls unwound by the time code at here runs; the current thread
+    // becomes that of the innermost call left, or the main thread.
+    void DropUnwoundFrames(const void* here);
+    // Raises callError (if any) on the thread as a script error; does not return then.
+    // Nothing with a destructor may be alive in the caller: the error unwinds through it.
+    void RaiseCallError(lua_State* state);
+    // The object at stack slot 1 of the current call, or null. A method registered under a
+    // class refuses objects of another class: null, and (when record is set) the call
+    // fails with a script error naming the class. record sets the frame's self and first
+    // argument (FetchThis without peek).
+    ScriptObject* SelfOfCall(lua_State* state, bool record, bool* refused = nullptr);
+    // The position and class for a call its entry did not give: those of the innermost
+    // entry when it encloses here, else here and no class.
+    ScriptEntryRecord EntryFor(const void* here) const;
+    ScriptEntryRecord mEntry;  // the innermost entry in progress
 
     // The protected call of every run and call: nargs arguments above the function,
     // one result left on success, the error value on failure. Returns the engine's code.
@@ -266,6 +326,8 @@ public:
     int proxyMetatable = 0;
     WString lastError;
     WString callError;
+    // The innermost native call's run (_RUN_LEAVE) left its result on the call's stack, for
+    // ReturnNothing to hand on. Each call has its own: false outside calls.
     bool resultLeft = false;
 
 private:
@@ -274,11 +336,15 @@ private:
     int ReferenceLoadedChunk(int code);
     // The current state's record (a copy's source) for the hidden references.
     ScriptStateRecord& CurrentRecord();
-    // Ends the current native call: argument texts, frame, call error. False when no
-    // frame was open. self receives the frame's object.
-    bool EndCall(ScriptObject** self);
-    // Raises callError (if any) as a script error; does not return then.
-    void RaiseCallError();
+    // Pops the frames above depth and releases their argument texts.
+    void EndFrames(_dword depth);
+    // The frame of the call running at here (unwound ones dropped first), or null.
+    ScriptCallFrame* CurrentFrame(const void* here);
+    // Starts the results of the call running at here: values of an earlier return operation
+    // of the same call are dropped (the last one counts, logged once). Null outside calls.
+    ScriptCallFrame* BeginResults(const void* here);
+    // The script error text of a method called with an object of another class.
+    WString WrongClassText(const void* expected, const void* found);
     // Stack slot of argument index, 0 when outside a call or beyond the last argument.
     int ArgSlot(int index);
     int RunChunk(const char* bytes, size_t length, const char* chunkName, Variable& result, int mode);
@@ -287,7 +353,10 @@ private:
     // Calls the function stored under key on the object's table with count arguments.
     bool CallMember(ScriptObject* object, intptr_t key, const Variable* arguments, int count, Variable* result);
     void RegisterProfileName(void* function, const WString& name);
-    void PushNativeClosure(void* function, ScriptThunk thunk);
+    // classKey: the class a method is registered under (its calls check self), else null.
+    void PushNativeClosure(void* function, ScriptThunk thunk, const void* classKey = nullptr);
+    // The class being registered (its instance metatable is on top), or null.
+    const void* RegisteringClassKey();
     void PushValueAt(const Variable& value, ScriptObject* object, int depth);
     void ReleaseArgTexts(_dword depth);
 
@@ -311,6 +380,7 @@ private:
     void ForgetObjectTables();
 
     WString mClassNameText;        // storage behind mClassName
+    Hash<const void*, WString> mClassNames{31};  // class key (instance metatable) -> class name
     bool mClosing = false;         // states are being closed: bindings are not unlinked
     // Allocation observer chain (ScriptProfiler.cpp).
     void* mOriginalAlloc = nullptr;

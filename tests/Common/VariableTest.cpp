@@ -367,3 +367,56 @@ TEST(Variable, MovingKeepsTheTreeAndTellsNoObserver) {
     EXPECT_EQ(events.size(), 19u);  // each remaining value told once of its destruction
     events.clear();
 }
+
+namespace {
+// Stands in for the script host: references are numbers, duplicates count upwards.
+struct FakeReferences {
+    static std::vector<int32_t>& Released() {
+        static std::vector<int32_t> released;
+        return released;
+    }
+    static int32_t& Next() {
+        static int32_t next = 100;
+        return next;
+    }
+    static int32_t Duplicate(int32_t) { return Next()++; }
+    static void Release(int32_t reference) { Released().push_back(reference); }
+};
+} // namespace
+
+TEST(Variable, OwnedFunctionReferencesAreDuplicatedAndReleasedOnce) {
+    const VariableFunctionHooks hooks = {&FakeReferences::Duplicate, &FakeReferences::Release};
+    Variable::SetFunctionHooks(&hooks);
+    std::vector<int32_t>& released = FakeReferences::Released();
+    released.clear();
+    FakeReferences::Next() = 100;
+    {
+        Variable tree(u"tree", _KIND_DICT);
+        tree.AddChild(u"onClick", _KIND_NONE).AdoptFunction(7);
+        tree.AddChild(u"borrowed", _KIND_NONE).SetFunction(8);  // the caller keeps this one
+        Variable copy(tree);
+        EXPECT_EQ(copy.Find(u"onClick").AsFunction(), 100);
+        EXPECT_TRUE(copy.Find(u"onClick").OwnsFunction());
+        EXPECT_EQ(copy.Find(u"borrowed").AsFunction(), 8);
+        EXPECT_FALSE(copy.Find(u"borrowed").OwnsFunction());
+        Variable moved(static_cast<Variable&&>(copy));
+        EXPECT_TRUE(released.empty());
+        moved.Find(u"onClick").SetInt32(1);  // overwriting gives the reference back
+        EXPECT_EQ(released, std::vector<int32_t>({100}));
+
+        Variable taken;
+        taken.AdoptFunction(9);
+        EXPECT_EQ(taken.TakeFunction(), 9);
+        EXPECT_FALSE(taken.OwnsFunction());
+        EXPECT_EQ(taken.AsFunction(), 9);
+    }
+    EXPECT_EQ(released, std::vector<int32_t>({100, 7}));
+    // Without hooks an owned reference is only forgotten, and a copy owns nothing.
+    Variable::SetFunctionHooks(nullptr);
+    Variable alone;
+    alone.AdoptFunction(5);
+    Variable copy(alone);
+    EXPECT_FALSE(copy.OwnsFunction());
+    alone.Clear();
+    EXPECT_EQ(released.size(), 2u);
+}

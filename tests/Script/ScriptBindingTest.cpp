@@ -77,6 +77,14 @@ int AnySet(IScriptManager& scripts, ScriptObject* self) {
     return scripts.ReturnNothing();
 }
 
+// A method through a thunk of its own: BeginCall, FetchThis, one return.
+int RawSize(lua_State*) {
+    IScriptManager& scripts = *EngineContext::Get().scriptManager;
+    scripts.BeginCall(nullptr);
+    ScriptObject* self = scripts.FetchThis(false);
+    return scripts.ReturnInt32(self != nullptr ? static_cast<Widget*>(self)->size : -1);
+}
+
 int IsWidget(IScriptManager& scripts, ScriptObject*) { return scripts.ReturnBool(scripts.GetArgObject(0) != nullptr); }
 
 class ScriptBindingTest : public testing::Test {
@@ -86,6 +94,7 @@ protected:
         sGetterCalls = 0;
         ASSERT_TRUE(scripts.BeginClass(u"Widget", &NewWidget));
         RegisterMethod(scripts, u"add", &Add);
+        scripts.RegisterFunction(u"rawSize", nullptr, &RawSize, false);
         RegisterStatic(scripts, u"twice", &Twice);
         RegisterAccessors(scripts, u"size", &GetSize, &SetSize);
         RegisterAccessors(scripts, u"label", &GetLabel, nullptr);
@@ -178,6 +187,8 @@ TEST_F(ScriptBindingTest, TextOfObjects) {
     Exec(u"w = Widget.new()");
     std::u16string expected = Format(u"table: 0x%p", static_cast<void*>(sLastMade)).Text();
     EXPECT_EQ(Run(u"return tostring(w)"), expected);
+    // Read on the thread that asks, a coroutine's included.
+    EXPECT_EQ(Run(u"return coroutine.wrap(function() return tostring(w) end)()"), expected);
     Exec(u"function Widget.tostring(self) return 'W' .. self.size end");
     EXPECT_EQ(Run(u"return tostring(w)"), u"W3");
 }
@@ -306,7 +317,7 @@ TEST_F(ScriptBindingTest, GlobalObjectsAndMembersUnderLightKeys) {
     ASSERT_TRUE(scripts.CallFunction(nullptr, ref, &maker));
     scripts.ReleaseRef(ref);
     ASSERT_EQ(maker.Kind(), _dword(_KIND_FUNCTION));
-    int functionRef = maker.AsFunction();
+    int functionRef = maker.TakeFunction();
     const intptr_t key = 0x1234;
     EXPECT_EQ(scripts.MoveRefToMember(widget, key, functionRef), key);
     EXPECT_EQ(functionRef, 0);
@@ -477,4 +488,124 @@ TEST_F(ScriptBindingTest, ObjectMadeInACoroutineIsUnlinkedWhenDeletedNatively) {
     scripts.CollectGarbage();
     scripts.CollectGarbage();
     EXPECT_EQ(Run(u"return type(weak[1])"), u"nil");
+}
+
+namespace {
+
+// Widgets that hold their partner when they are deleted: a native hold made while the
+// partner's table is found dead but not yet finalised, or the partner stored as a value
+// in the global "kept".
+int sHoldersAlive = 0;
+class Holder;
+Holder* sHeld = nullptr;  // the partner a deleted holder held
+class Holder : public Widget {
+public:
+    explicit Holder(bool asGlobal = false) : asGlobal(asGlobal) { sHoldersAlive++; }
+    ~Holder() override {
+        sHoldersAlive--;
+        if (partner == nullptr)
+            return;
+        partner->partner = nullptr;
+        sHeld = partner;
+        IScriptManager* scripts = EngineContext::Get().scriptManager;
+        if (!asGlobal) {
+            scripts->HoldObject(partner);
+            return;
+        }
+        Variable value;
+        value.SetPointer(partner);
+        scripts->SetGlobal(nullptr, "kept", value);
+    }
+    bool asGlobal;
+    Holder* partner = nullptr;
+};
+
+int NewGadget(lua_State*) {
+    IScriptManager& scripts = *EngineContext::Get().scriptManager;
+    scripts.BeginCall(nullptr);
+    Widget* gadget = new Widget();
+    gadget->size = 50;
+    scripts.BindObject(u"Gadget", gadget, false);
+    return scripts.ReturnObject(gadget);
+}
+
+} // namespace
+
+TEST_F(ScriptBindingTest, TableFoundDeadIsNeverHandedOutAgain) {
+    sHoldersAlive = 0;
+    sHeld = nullptr;
+    Holder* first = new Holder();
+    Holder* second = new Holder();
+    ASSERT_EQ(scripts.BindObject(u"Widget", first, false), first);
+    ASSERT_EQ(scripts.BindObject(u"Widget", second, false), second);
+    first->partner = second;
+    second->partner = first;
+    GiveToScripts(first, "a");
+    GiveToScripts(second, "b");
+    Exec(u"a = nil b = nil");
+    // Both tables die in the same cycle; whichever is deleted first holds the other.
+    scripts.CollectGarbage();
+    scripts.CollectGarbage();
+    ASSERT_EQ(sHoldersAlive, 1);
+    ASSERT_NE(sHeld, nullptr);
+    // The survivor has a live table of its own: usable from scripts, deleted once let go.
+    sHeld->size = 8;
+    GiveToScripts(sHeld, "held");
+    EXPECT_EQ(Run(u"return tostring(held:add(1, 1))"), u"10");
+    Exec(u"held = nil");
+    scripts.CollectGarbage();
+    EXPECT_EQ(sHoldersAlive, 1);
+    scripts.ReleaseObject(sHeld);
+    scripts.CollectGarbage();
+    EXPECT_EQ(sHoldersAlive, 0);
+}
+
+TEST_F(ScriptBindingTest, ObjectStoredAsAValueWhileItsTableIsFoundDeadGetsANewOne) {
+    sHoldersAlive = 0;
+    Holder* first = new Holder(true);
+    Holder* second = new Holder(true);
+    ASSERT_EQ(scripts.BindObject(u"Widget", first, false), first);
+    ASSERT_EQ(scripts.BindObject(u"Widget", second, false), second);
+    first->partner = second;
+    second->partner = first;
+    GiveToScripts(first, "a");
+    GiveToScripts(second, "b");
+    Exec(u"a = nil b = nil");
+    scripts.CollectGarbage();
+    scripts.CollectGarbage();
+    ASSERT_EQ(sHoldersAlive, 1);
+    // An object, not a bare pointer, and one the script's reference keeps alive.
+    EXPECT_EQ(Run(u"return type(kept) .. ' ' .. kept:add(1, 1)"), u"table 5");
+    Exec(u"kept = nil");
+    scripts.CollectGarbage();
+    EXPECT_EQ(sHoldersAlive, 0);
+}
+
+TEST_F(ScriptBindingTest, MethodsRefuseObjectsOfAnotherClassAsSelf) {
+    ASSERT_TRUE(scripts.BeginClass(u"Gadget", &NewGadget));
+    RegisterMethod(scripts, u"add", &Add);
+    scripts.EndClass();
+    Exec(u"w = Widget.new() g = Gadget.new()");
+    struct Case {
+        const char16_t* call;
+        const char16_t* expected;  // result, or the error message's end
+    } cases[] = {
+        {u"w:add(1, 2)", u"6"},
+        {u"g:add(1, 2)", u"53"},
+        {u"w.add({}, 1, 2)", u"-1"},  // not an object: no self
+        {u"w:rawSize()", u"3"},
+        {u"w.add(g, 1, 2)", u"expected an object of class Widget"},
+        {u"g.add(w, 1, 2)", u"expected an object of class Gadget"},
+        {u"(function() g.borrowed = w.add return g:borrowed(1, 2) end)()", u"expected an object of class Widget"},
+        {u"w.rawSize(g)", u"expected an object of class Widget"},
+    };
+    for (const Case& c : cases) {
+        std::u16string result =
+            Run(Format(u"local ok, result = pcall(function() return %ls end) return tostring(result)", c.call));
+        std::u16string expected = c.expected;
+        ASSERT_GE(result.size(), expected.size()) << Narrow(c.call) << " -> " << Narrow(result);
+        EXPECT_EQ(result.substr(result.size() - expected.size()), expected) << Narrow(c.call) << " -> " << Narrow(result);
+    }
+    // GetArgObject takes objects of any class.
+    EXPECT_EQ(Run(u"return tostring(isWidget(g))"), u"true");
 }

@@ -5,6 +5,7 @@
 #include <lua.hpp>
 #include <string>
 
+#include "Common/EngineContext.h"
 #include "Common/StringFormatter.h"
 #include "Script/LuaScriptManager.h"
 #include "Support/LogCapture.h"
@@ -265,4 +266,193 @@ TEST_F(ScriptCallTest, FunctionReferencesFromArguments) {
 TEST_F(ScriptCallTest, MissingNativeFunctionFailsTheCall) {
     scripts.RegisterFunction(u"empty", nullptr, &ScriptFunctionThunk, true);
     EXPECT_EQ(Run(u"local ok, message = pcall(empty) return message"), u"Internal Error : function empty");
+}
+
+namespace {
+
+// A class whose objects report, when deleted, which state the manager was acting on:
+// deletion runs from the collector, outside any native call.
+lua_State* sStateAtDeletion = nullptr;
+int sKeeperRef = 0;
+
+class Keeper : public ScriptObject {
+public:
+    ~Keeper() override {
+        IScriptManager* scripts = EngineContext::Get().scriptManager;
+        sStateAtDeletion = scripts->GetState();
+        scripts->ReleaseRef(sKeeperRef);  // what a button releasing its onClick does
+    }
+};
+
+int NewKeeper(lua_State*) {
+    IScriptManager& scripts = *EngineContext::Get().scriptManager;
+    scripts.BeginCall(nullptr);
+    Keeper* keeper = new Keeper();
+    scripts.BindObject(u"Keeper", keeper, false);
+    sKeeperRef = scripts.RefArgFunction(0);
+    return scripts.ReturnObject(keeper);
+}
+
+// A thunk of its own (entered through the manager's thread entry) that raises.
+int RawRaise(lua_State* state) {
+    IScriptManager& scripts = *EngineContext::Get().scriptManager;
+    scripts.BeginCall(nullptr);
+    scripts.GetArgString(0);
+    return luaL_error(state, "raised by a raw thunk");
+}
+
+// What the current call sees of the manager's own bookkeeping.
+int Bookkeeping(IScriptManager& scripts, ScriptObject*) {
+    LuaScriptManager& manager = static_cast<LuaScriptManager&>(scripts);
+    return scripts.ReturnString(
+        Format(u"%d %d", int(manager.callFrames.Length()), int(manager.argTexts.Count())).Text());
+}
+
+// Runs a chunk leaving its result, then returns something else: the left value is not
+// this call's result and must not become anybody else's.
+int RunLeavingThenReturnNumber(IScriptManager& scripts, ScriptObject*) {
+    Variable ignored;
+    scripts.RunString(ignored, u"return 'left over'", u"inner.lua", _RUN_LEAVE);
+    return scripts.ReturnInt32(7);
+}
+
+// Runs a chunk leaving its result, calls back into the script (whose native calls end in
+// ReturnNothing), then hands its own run's result on.
+int RunLeavingAroundACall(IScriptManager& scripts, ScriptObject*) {
+    Variable ignored;
+    scripts.RunString(ignored, u"return 'mine'", u"inner.lua", _RUN_LEAVE);
+    int inner = scripts.LoadString(u"return tostring(select('#', probe(1, 'inner last')))");
+    Variable count;
+    scripts.CallFunction(nullptr, inner, &count);
+    scripts.ReleaseRef(inner);
+    sSeen.text = count.AsText().Text();
+    return scripts.ReturnNothing();
+}
+
+int NoResultAfterRun(IScriptManager& scripts, ScriptObject*) {
+    Variable ignored;
+    scripts.RunString(ignored, u"return 'left'", u"inner.lua", _RUN_LEAVE);
+    return scripts.ReturnNoResult();
+}
+
+// Makes as many return operations as its first argument says, the values 1..n.
+int ReturnsSeveral(IScriptManager& scripts, ScriptObject*) {
+    int count = scripts.GetArgInt32(0);
+    int result = 0;
+    for (int i = 1; i <= count; i++)
+        result = scripts.ReturnInt32(i);
+    return result;
+}
+
+// Calls its first argument back, then returns its own second argument.
+int CallBack(IScriptManager& scripts, ScriptObject*) {
+    int function = scripts.RefArgFunction(0);
+    scripts.CallFunction(nullptr, function, nullptr);
+    scripts.ReleaseRef(function);
+    return scripts.ReturnString(scripts.GetArgString(1));
+}
+
+} // namespace
+
+TEST_F(ScriptCallTest, NativeErrorInACoroutineLeavesTheManagerOnTheMainState) {
+    ASSERT_TRUE(scripts.BeginClass(u"Keeper", &NewKeeper));
+    scripts.EndClass();
+    scripts.RegisterFunction(u"rawRaise", nullptr, &RawRaise, true);
+    lua_State* main = scripts.GetState();
+    const char16_t* failures[] = {
+        u"coroutine.resume(coroutine.create(function() failWithText('x') end))",
+        u"coroutine.resume(coroutine.create(function() raiseInside('x') end))",
+        u"coroutine.resume(coroutine.create(function() rawRaise('x') end))",
+        u"pcall(coroutine.wrap(function() raiseInside('x') end))",
+        u"coroutine.resume(coroutine.create(function() pcall(raiseInside, 'x') raiseInside('y') end))",
+    };
+    for (const char16_t* failure : failures) {
+        sStateAtDeletion = nullptr;
+        // The keeper is dropped before the failure and deleted by the collection after it,
+        // when the failed coroutine is garbage too.
+        Exec(Format(u"Keeper.new(function() end) %ls collectgarbage() collectgarbage()", failure));
+        EXPECT_EQ(sStateAtDeletion, main) << Narrow(failure);
+        EXPECT_EQ(sKeeperRef, 0);
+        EXPECT_EQ(scripts.GetState(), main);
+        EXPECT_EQ(scripts.callFrames.Length(), 0u);
+    }
+}
+
+TEST_F(ScriptCallTest, NativeErrorsCaughtInsideTheScriptDropTheirFramesAndTexts) {
+    RegisterStatic(scripts, u"bookkeeping", &Bookkeeping);
+    scripts.RegisterFunction(u"rawRaise", nullptr, &RawRaise, true);
+    EXPECT_EQ(Run(u"for i = 1, 10000 do pcall(raiseInside, 'x') xpcall(rawRaise, tostring, 'y') "
+                  u"coroutine.resume(coroutine.create(raiseInside), 'z') end return bookkeeping()"),
+              u"1 0");
+    // A handler that calls natives while the failed call is still on the stack.
+    EXPECT_EQ(Run(u"local seen xpcall(function() raiseInside('x') end, function(m) seen = bookkeeping() end) "
+                  u"return seen .. ' ' .. bookkeeping()"),
+              u"2 1 1 0");
+    // A yield across a script's pcall.
+    EXPECT_EQ(Run(u"local co = coroutine.create(function() pcall(function() coroutine.yield() raiseInside('x') end) "
+                  u"return bookkeeping() end) coroutine.resume(co) local ok, inner = coroutine.resume(co) "
+                  u"return inner .. ' ' .. bookkeeping()"),
+              u"1 0 1 0");
+}
+
+TEST_F(ScriptCallTest, LeftResultBelongsToTheCallWhoseRunLeftIt) {
+    RegisterStatic(scripts, u"runLeavingThenReturnNumber", &RunLeavingThenReturnNumber);
+    RegisterStatic(scripts, u"runLeavingAroundACall", &RunLeavingAroundACall);
+    // A run inside one native call, then another native call ending in ReturnNothing.
+    EXPECT_EQ(Run(u"runLeavingThenReturnNumber() return tostring(select('#', probe(1, 'last')))"), u"0");
+    // Nested: the inner calls hand nothing on, the outer call hands its own run's result on.
+    EXPECT_EQ(Run(u"return runLeavingAroundACall()"), u"mine");
+    EXPECT_EQ(sSeen.text, u"0");
+    EXPECT_FALSE(scripts.resultLeft);
+
+    // A top-level run that leaves its result, then a call of a script function whose native
+    // call ends in ReturnNothing.
+    lua_State* state = scripts.GetState();
+    int top = lua_gettop(state);
+    Variable ignored;
+    ASSERT_TRUE(scripts.RunString(ignored, u"return 'top level'", u"top.lua", _RUN_LEAVE));
+    EXPECT_EQ(lua_gettop(state), top + 1);
+    int function = scripts.LoadString(u"return tostring(select('#', probe(1, 'last')))");
+    Variable count;
+    ASSERT_TRUE(scripts.CallFunction(nullptr, function, &count));
+    scripts.ReleaseRef(function);
+    EXPECT_EQ(std::u16string(count.AsText().Text()), u"0");
+    EXPECT_STREQ(lua_tostring(state, -1), "top level");  // still the top-level caller's
+    lua_settop(state, top);
+}
+
+TEST_F(ScriptCallTest, ReturnNoResultReturnsNothingAtAll) {
+    RegisterStatic(scripts, u"noResultAfterRun", &NoResultAfterRun);
+    EXPECT_EQ(Run(u"return tostring(select('#', noResultAfterRun()))"), u"0");
+    EXPECT_FALSE(scripts.resultLeft);
+    EXPECT_EQ(scripts.ReturnNoResult(), 0);  // outside any call
+}
+
+TEST_F(ScriptCallTest, EachCallEndsWithExactlyOneResult) {
+    RegisterStatic(scripts, u"returnsSeveral", &ReturnsSeveral);
+    RegisterStatic(scripts, u"bookkeeping", &Bookkeeping);
+    RegisterStatic(scripts, u"callBack", &CallBack);
+    struct Case {
+        int returns;
+        const char16_t* expected;  // count and values the script sees
+        bool logged;
+    } cases[] = {
+        {0, u"0", false},
+        {1, u"1 1", false},
+        {3, u"1 3", true},  // the last one wins
+    };
+    for (const Case& c : cases) {
+        log.Clear();
+        // Made from inside another native call (callBack), whose frame must stay its own.
+        EXPECT_EQ(Run(Format(u"local function show(...) local t = {select('#', ...)} "
+                             u"for i = 1, select('#', ...) do t[#t + 1] = tostring((select(i, ...))) end "
+                             u"return table.concat(t, ' ') end "
+                             u"local seen return callBack(function() seen = show(returnsSeveral(%d)) end, 'own') "
+                             u".. '|' .. seen .. '|' .. bookkeeping()",
+                             c.returns)),
+                  std::u16string(u"own|") + c.expected + u"|1 0")
+            << c.returns;
+        EXPECT_EQ(log.trace.find(u"[LS] ") != std::u16string::npos, c.logged) << c.returns;
+    }
+    EXPECT_EQ(scripts.callFrames.Length(), 0u);
 }

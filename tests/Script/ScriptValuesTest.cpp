@@ -25,6 +25,13 @@ int NewThing(lua_State*) {
     return scripts.ReturnObject(thing);
 }
 
+// Whether argument 0 converts into an array.
+int IsArrayArgument(IScriptManager& scripts, ScriptObject*) {
+    Variable value;
+    scripts.GetArgValue(0, value);
+    return scripts.ReturnBool(value.IsArray());
+}
+
 class ScriptValuesTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -49,6 +56,10 @@ protected:
             << Narrow(scripts.GetLastError().Text());
         return result.AsText().Text();
     }
+    void Exec(const char16_t* text) {
+        Variable ignored;
+        EXPECT_TRUE(scripts.RunString(ignored, text, u"values.lua", _RUN_DISCARD)) << Narrow(scripts.GetLastError().Text());
+    }
     LogCapture log;
     LuaScriptManager scripts;
 };
@@ -70,9 +81,7 @@ TEST_F(ScriptValuesTest, ScriptValuesIntoUntypedVariables) {
         EXPECT_EQ(value.Kind(), c.kind) << Narrow(c.expression);
         EXPECT_FALSE(value.IsArray()) << Narrow(c.expression);
         if (c.kind == _KIND_FUNCTION) {
-            int ref = value.AsFunction();
-            EXPECT_GT(ref, 0);
-            scripts.ReleaseRef(ref);
+            EXPECT_GT(value.AsFunction(), 0);
         }
     }
     Variable text;
@@ -201,8 +210,6 @@ TEST_F(ScriptValuesTest, TreesObjectsAndFunctionsIntoScriptValues) {
     Variable function;
     Read(u"function(x) return x .. '!' end", function);
     EXPECT_EQ(Check(function, u"v('hey')"), u"hey!");
-    int ref = function.AsFunction();
-    scripts.ReleaseRef(ref);
 
     // Round trip through both conversions.
     Variable tree;
@@ -210,9 +217,107 @@ TEST_F(ScriptValuesTest, TreesObjectsAndFunctionsIntoScriptValues) {
     EXPECT_EQ(Check(tree, u"v.a[3].b .. #v.a .. tostring(v.d)"), u"c3true");
 }
 
-TEST_F(ScriptValuesTest, SelfContainingTablesAreCutOff) {
+namespace {
+size_t Occurrences(const std::u16string& haystack, const std::u16string& needle) {
+    size_t count = 0;
+    for (size_t at = haystack.find(needle); at != std::u16string::npos; at = haystack.find(needle, at + 1))
+        count++;
+    return count;
+}
+
+// Registry entries that are functions: the references conversions take.
+int FunctionReferences(lua_State* state) {
+    int count = 0;
+    lua_pushnil(state);
+    while (lua_next(state, LUA_REGISTRYINDEX) != 0) {
+        if (lua_type(state, -2) == LUA_TNUMBER && lua_isfunction(state, -1))
+            count++;
+        lua_pop(state, 1);
+    }
+    return count;
+}
+} // namespace
+
+TEST_F(ScriptValuesTest, TablesAlreadyOnThePathAreCutOnce) {
+    struct Case {
+        const char16_t* expression;
+        const char16_t* cutPath;  // the child left empty
+    } cases[] = {
+        {u"(function() local t = {} t.self = t return t end)()", u"self"},
+        {u"(function() local t = {} t[1] = t t[2] = t return t end)()", u"[0]"},
+        {u"(function() local root = {name = 'root', kids = {}} for i = 1, 3 do "
+         u"root.kids[i] = {parent = root} end return root end)()", u"kids[2].parent"},
+    };
+    for (const Case& c : cases) {
+        log.Clear();
+        Variable value;
+        Read(c.expression, value);
+        EXPECT_TRUE(value.Find(c.cutPath).IsNone()) << Narrow(c.expression);
+        EXPECT_FALSE(value.Find(c.cutPath).IsShared()) << Narrow(c.expression);
+        EXPECT_EQ(Occurrences(log.trace, u"[LS] "), 1u) << Narrow(c.expression) << Narrow(log.trace);
+    }
+    // A table met twice but never inside itself is converted both times.
+    Variable shared;
+    Read(u"(function() local s = {1, 2} return {a = s, b = s} end)()", shared);
+    EXPECT_EQ(shared.Find(u"a[1]").AsDouble(), 2.0);
+    EXPECT_EQ(shared.Find(u"b[1]").AsDouble(), 2.0);
+}
+
+TEST_F(ScriptValuesTest, SharedTablesStopAtTheNodeCeiling) {
+    // 2^40 nodes when expanded: the conversion stops at its ceiling, logged once.
     Variable value;
-    Read(u"(function() local t = {} t.self = t return t end)()", value);
-    EXPECT_TRUE(value.IsDictionary());
-    EXPECT_NE(log.trace.find(u"[LS] Table nested too deeply to convert"), std::u16string::npos);
+    EXPECT_TRUE(scripts.RunString(value, u"local t = {} for i = 1, 40 do t = {t, t} end return t", u"wide.lua",
+                                  _RUN_CONVERT));
+    EXPECT_TRUE(value.IsArray());
+    EXPECT_EQ(Occurrences(log.trace, u"[LS] "), 1u) << Narrow(log.trace);
+    // The same from inside a native call's argument and from a global.
+    Exec(u"wide = {} for i = 1, 40 do wide = {wide, wide} end");
+    Variable global;
+    EXPECT_TRUE(scripts.GetGlobal(global, nullptr, "wide"));
+    EXPECT_TRUE(global.IsArray());
+    RegisterStatic(scripts, u"isArrayArgument", &IsArrayArgument);
+    Variable seen;
+    EXPECT_TRUE(scripts.RunString(seen, u"return tostring(isArrayArgument(wide))", u"wide.lua", _RUN_CONVERT));
+    EXPECT_EQ(std::u16string(seen.AsText().Text()), u"true");
+}
+
+TEST_F(ScriptValuesTest, FunctionValuesReadIntoVariablesReleaseTheirReferences) {
+    lua_State* state = scripts.GetState();
+    Exec(u"handlers = {onClick = function() return 1 end, onClose = function() return 2 end}");
+    int before = FunctionReferences(state);
+    for (int i = 0; i < 1000; i++) {
+        Variable handlers;
+        ASSERT_TRUE(scripts.GetGlobal(handlers, nullptr, "handlers"));
+        ASSERT_EQ(handlers.Find(u"onClick").Kind(), _dword(_KIND_FUNCTION));
+    }
+    EXPECT_EQ(FunctionReferences(state), before);
+
+    // Copies own references of their own; a moved value keeps its one.
+    Variable read;
+    ASSERT_TRUE(scripts.GetGlobal(read, nullptr, "handlers"));
+    EXPECT_EQ(FunctionReferences(state), before + 2);
+    {
+        Variable copy(read);
+        EXPECT_EQ(FunctionReferences(state), before + 4);
+        Variable moved(static_cast<Variable&&>(copy));
+        EXPECT_EQ(FunctionReferences(state), before + 4);
+        EXPECT_EQ(Check(moved, u"v.onClose()"), u"2");
+    }
+    EXPECT_EQ(FunctionReferences(state), before + 2);
+    // A reference taken out of the tree is the caller's to release.
+    int taken = read.Find(u"onClick").TakeFunction();
+    read.Clear();
+    EXPECT_EQ(FunctionReferences(state), before + 1);
+    Variable result;
+    EXPECT_TRUE(scripts.CallFunction(nullptr, taken, &result));
+    EXPECT_EQ(result.AsDouble(), 1.0);
+    scripts.ReleaseRef(taken);
+    EXPECT_EQ(FunctionReferences(state), before);
+
+    // Typed re-reads and arguments release what the target held.
+    Variable target;
+    Read(u"print", target);
+    Read(u"print", target);
+    Read(u"1", target);
+    EXPECT_EQ(FunctionReferences(state), before);
 }
