@@ -101,11 +101,11 @@ int ScriptAddMinimizeButton(IScriptManager& scripts, ScriptObject*) {
 int ScriptAddUserButton(IScriptManager& scripts, ScriptObject*) {
     FrameWindow* frame = FrameArg(scripts, 8);
     if (frame == nullptr)
-        return scripts.ReturnNothing();
+        return scripts.ReturnNoResult();
     auto* object = new VoluxLauncherButton();
     if (scripts.BindObject(VoluxLauncherButton::_SCRIPT_CLASS, object, false) == nullptr) {
         delete object;
-        return scripts.ReturnNothing();
+        return scripts.ReturnNoResult();
     }
     // The frame keeps the object alive for its clicks, whatever the script does with it.
     scripts.HoldObject(object);

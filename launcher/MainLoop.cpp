@@ -6,6 +6,8 @@
 #include "launcher/DriveChoice.h"
 #include "launcher/Frames.h"
 #include "launcher/InstallFolder.h"
+#include "launcher/MainWindowHooks.h"
+#include "ui/MainWindow.h"
 
 namespace Volux {
 
@@ -41,26 +43,46 @@ void PrepareLoaderGame(LauncherState& state) {
         PrintLine(u"[MC] Game parameter %ls", state.loaderParameters[i].Text());
 }
 
-// The mode's turn. The game frame is the only window so far: the web and loader turns show
-// it in place of the main window, which they use once it exists.
+// Shows the main window for the web and loader turns and runs its messages until it quits.
+void RunMainWindowTurn(LauncherState& state) {
+    if (!EnsureMainWindow(state)) {
+        // Nothing could ever end a turn without a window: the launcher ends.
+        state.quitState = 1;
+        return;
+    }
+    HWND window = state.mainWindowRecord.window;
+    const bool maximise = (state.windowFlags & LauncherState::_FLAG_MAXIMISE_AT_START) != 0 && !state.loadingSized;
+    ShowWindow(window, maximise ? SW_SHOWMAXIMIZED : SW_SHOW);
+    UpdateWindow(window);
+    SetForegroundWindow(window);
+    RunMessageLoop(window, nullptr, nullptr, true);
+}
+
+// The mode's turn: frames show the game frame; the web and loader turns the main window.
 void RunTurn(LauncherState& state) {
     FrameWindow* gameFrame = state.frames[0];
     switch (state.mcType) {
     case 1:
         PrintLine(u"[MC] Show frame window, %d, %d", state.gameShown, state.refreshing);
+        if (state.mainWindowRecord.window != nullptr)
+            ShowWindow(state.mainWindowRecord.window, SW_HIDE);
+        gameFrame->Show();
+        SetForegroundWindow(gameFrame->window);
+        SetFocus(gameFrame->window);
+        RunMessageLoop(gameFrame->window, nullptr, nullptr, true);
         break;
     case 2:
         PrepareLoaderGame(state);
+        RunMainWindowTurn(state);
         break;
     default:
         PrintLine(u"[MC] Show web window");
         PrintLine(u"[MC] Show page at: %ls", state.gameURL.Text());
+        // The game page is made here; until it paints, the client area shows the logo.
+        state.mainWindowRecord.logoShown = 1;
+        RunMainWindowTurn(state);
         break;
     }
-    gameFrame->Show();
-    SetForegroundWindow(gameFrame->window);
-    SetFocus(gameFrame->window);
-    RunMessageLoop(gameFrame->window, nullptr, nullptr, true);
 }
 
 // Whatever a turn made is gone before the next one starts.

@@ -15,6 +15,7 @@
 #include "launcher/BossKeyConfig.h"
 #include "launcher/CopyWorker.h"
 #include "launcher/Frames.h"
+#include "launcher/MainWindowHooks.h"
 #include "launcher/InstallFolder.h"
 #include "launcher/LauncherScript.h"
 #include "launcher/MainLoop.h"
@@ -23,9 +24,6 @@
 namespace Volux {
 
 namespace {
-
-// The program's icon resource, shared by every window of the launcher.
-constexpr int _PROGRAM_ICON = 101;
 
 WString ProfileFolder() { return FileSystem::SpecialFolderPath(FileSystem::_PROFILE); }
 
@@ -284,6 +282,7 @@ bool StartUp(LauncherState& state, const char* narrowCommandLine) {
 
 void ShutDown(LauncherState& state) {
     PrintLine(u"[MC] Shutdown, quit state %d", state.quitState);
+    DestroyMainWindow(state);
     // The game frame goes last: frames that scripts made are torn down first, so no window
     // outlives its record.
     for (int slot = 1; slot < LauncherState::_FRAME_SLOTS; slot++)

@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
-# Builds the launcher, runs it under wine64 on a virtual X display until its game frame is up,
-# keeps a screenshot and the launcher's log files in out/, then closes it the way a user would.
+# Builds the launcher and runs it under wine64 on a virtual X display: first with its game frame
+# (mode 1: screenshots of the frame and of a button in its hover and down looks), then with its
+# main window (mode 0). Screenshots, window lists and the launcher's logs go to out/.
 # Usage: scripts/demo.sh [--win32] [--mode N]
 #   --win32   also builds the i686 program (built only, not run)
-#   --mode N  starts the program with /mode=N, which the sample launcher.lua takes as the game
-#             mode (0 web page, 1 frame pages, 2 loader plug-in) in place of config.lua's
+#   --mode N  runs only mode N (/mode=N, which the sample launcher.lua takes as the game mode:
+#             0 web page, 1 frame pages, 2 loader plug-in), saving out/modeN.png and its logs
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$root/out"
 with_win32=0
-mode_args=()
+only_mode=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --win32) with_win32=1 ;;
     --mode) shift; [[ "${1:-}" =~ ^[0-2]$ ]] || { echo "usage: $0 [--win32] [--mode 0|1|2]" >&2; exit 2; }
-            mode_args=("/mode=$1") ;;
+            only_mode="$1" ;;
     *) echo "usage: $0 [--win32] [--mode 0|1|2]" >&2; exit 2 ;;
   esac
   shift
@@ -80,58 +81,84 @@ done
 data="$profile/volux"
 mkdir -p "$data"
 printf 'mclog\r\n' > "$data/mc.cfg"
-find "$data" -maxdepth 1 -name '*.log' -delete
 
-"$root/scripts/wine-run.sh" "$exe" "${mode_args[@]}" >"$out/wine-output.txt" 2>&1 &
-app_pid=$!
+trace_log() { find "$data" -maxdepth 1 -name '*-\[Trace\].log' | head -n 1; }
 
-# The game frame is the program's only top-level window: 800 x 600 at (0, 0).
-up=0
-for _ in $(seq 1 120); do
-  if xwininfo -root -tree 2>/dev/null | grep -q ' 800x600+0+0 '; then up=1; break; fi
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.5
-done
-if [ "$up" != 1 ]; then
-  echo "[demo] the game frame did not appear; wine output in $out/wine-output.txt" >&2
-  exit 1
-fi
-# Start-up may show the progress frame for a while first: wait for the main loop's first turn.
-for _ in $(seq 1 60); do
-  log="$(find "$data" -maxdepth 1 -name '*-\[Trace\].log' | head -n 1)"
-  if [ -n "$log" ] && iconv -f UTF-16 -t UTF-8 "$log" 2>/dev/null | grep -q '\[MC\] Show '; then break; fi
-  sleep 0.5
-done
-sleep 1  # let it paint
-import -window root "$out/microclient.png"
-echo "[demo] game frame is up; screenshot: $out/microclient.png"
+# Where the sample game frame's "Play" button is, in screen coordinates (frame at 0, 0).
+play_x=400
+play_y=516
 
-# Without /f, taskkill sends WM_CLOSE, so the launcher shuts down in order and closes its logs.
-"$root/scripts/wine-run.sh" taskkill /im microclient.exe >/dev/null 2>&1 || true
-for _ in $(seq 1 40); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.25
-done
-if kill -0 "$app_pid" 2>/dev/null; then
-  echo "[demo] the program did not end after WM_CLOSE; stopping wine" >&2
+# Runs the launcher in one mode until its first turn shows a window, takes the screenshots the
+# mode asks for, then closes it the way a user would and keeps its logs as <name>-*.log.
+run_mode() {  # mode name
+  local mode="$1" name="$2"
+  find "$data" -maxdepth 1 -name '*.log' -delete
+  "$root/scripts/wine-run.sh" "$exe" "/mode=$mode" >"$out/$name-wine-output.txt" 2>&1 &
+  app_pid=$!
+  # The main loop's first turn logs what it shows: the game frame (mode 1) or the main window.
+  local up=0
+  for _ in $(seq 1 180); do
+    local log
+    log="$(trace_log)"
+    if [ -n "$log" ] && iconv -f UTF-16 -t UTF-8 "$log" 2>/dev/null | grep -q '\[MC\] Show '; then up=1; break; fi
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.5
+  done
+  if [ "$up" != 1 ]; then
+    echo "[demo] mode $mode showed no window; wine output in $out/$name-wine-output.txt" >&2
+    exit 1
+  fi
+  sleep 1  # let it paint
+  xwininfo -root -tree > "$out/$name-windows.txt" 2>&1 || true
+  import -window root "$out/$name.png"
+  echo "[demo] mode $mode is up; screenshot: $out/$name.png"
+  if [ "$mode" = 1 ]; then
+    # The same frame with the cursor over its Play button, then with the button held down.
+    xdotool mousemove "$play_x" "$play_y"
+    sleep 1
+    import -window root "$out/$name-hover.png"
+    xdotool mousedown 1
+    sleep 1
+    import -window root "$out/$name-down.png"
+    xdotool mousemove 1000 740 mouseup 1
+    echo "[demo] button looks: $out/$name-hover.png, $out/$name-down.png"
+  fi
+
+  # Without /f, taskkill sends WM_CLOSE, so the launcher shuts down in order and closes its logs.
+  "$root/scripts/wine-run.sh" taskkill /im microclient.exe >/dev/null 2>&1 || true
+  for _ in $(seq 1 40); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.25
+  done
+  if kill -0 "$app_pid" 2>/dev/null; then
+    echo "[demo] the program did not end after WM_CLOSE; stopping wine" >&2
+    "$wineserver" -k 2>/dev/null || true
+  fi
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+
+  # Log files are UTF-16LE with a byte-order mark and CRLF line ends.
+  local found=0 kind log target
+  for kind in Trace Error; do
+    log="$(find "$data" -maxdepth 1 -name "*-\[$kind\].log" | head -n 1)"
+    [ -n "$log" ] || continue
+    target="$out/$name-$(echo "$kind" | tr 'A-Z' 'a-z').log"
+    iconv -f UTF-16 -t UTF-8 "$log" | sed 's/\r$//' > "$target"
+    echo "[demo] $kind log: $target"
+    found=1
+  done
+  if [ "$found" = 0 ]; then
+    echo "[demo] no log files in $data" >&2
+    exit 1
+  fi
+  echo "[demo] ---- $name trace log ----"
+  grep '\[MC\]' "$out/$name-trace.log" || true
+}
+
+rm -f "$out"/*.png "$out"/*.log "$out"/*.txt
+if [ -n "$only_mode" ]; then
+  run_mode "$only_mode" "mode$only_mode"
 else
-  wait "$app_pid" || true
+  run_mode 1 frame-window   # the game frame: layered art, buttons, label, progress bar
+  run_mode 0 main-window    # the main window: custom title bar, menu rows, system buttons, logo
 fi
-app_pid=""
-
-# Log files are UTF-16LE with a byte-order mark and CRLF line ends.
-found=0
-for kind in Trace Error; do
-  log="$(find "$data" -maxdepth 1 -name "*-\[$kind\].log" | head -n 1)"
-  [ -n "$log" ] || continue
-  target="$out/microclient-$(echo "$kind" | tr 'A-Z' 'a-z').log"
-  iconv -f UTF-16 -t UTF-8 "$log" | sed 's/\r$//' > "$target"
-  echo "[demo] $kind log: $target"
-  found=1
-done
-if [ "$found" = 0 ]; then
-  echo "[demo] no log files in $data" >&2
-  exit 1
-fi
-echo "[demo] ---- trace log ----"
-cat "$out/microclient-trace.log"

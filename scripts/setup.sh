@@ -10,7 +10,7 @@ packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 xvfb xauth x11-apps x11-utils imagemagick
+  wine64 xvfb xauth x11-apps x11-utils imagemagick xdotool
   fonts-dejavu-core fonts-liberation fonts-wqy-microhei
   googletest libbenchmark-dev
   zlib1g-dev libz-mingw-w64-dev lzma-dev liblzma-dev

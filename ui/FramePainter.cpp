@@ -4,6 +4,7 @@
 
 #include "Platform/WideText_win32.h"
 #include "ui/FrameWindow.h"
+#include "ui/GdiplusFonts.h"
 
 namespace Volux {
 
@@ -11,23 +12,10 @@ const char16_t* const _FRAME_DEFAULT_FACE = u"\u9ED1\u4F53";
 
 namespace {
 
-const wchar_t* FaceOrDefault(const WString& face) {
-    return WidePtr(face.IsEmpty() ? _FRAME_DEFAULT_FACE : face.Text());
-}
-
 Gdiplus::Color Opaque(int rgb) { return Gdiplus::Color(Gdiplus::ARGB(0xFF000000u | (uint32_t(rgb) & 0xFFFFFFu))); }
 
-// A face that is not installed falls back to the generic sans-serif family.
 Gdiplus::Font* NewFont(const WString& face, float pixels) {
-    Gdiplus::FontFamily family(FaceOrDefault(face));
-    if (family.GetLastStatus() == Gdiplus::Ok) {
-        auto* font = new Gdiplus::Font(&family, pixels, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
-        if (font->GetLastStatus() == Gdiplus::Ok)
-            return font;
-        delete font;
-    }
-    return new Gdiplus::Font(Gdiplus::FontFamily::GenericSansSerif(), pixels, Gdiplus::FontStyleRegular,
-                             Gdiplus::UnitPixel);
+    return NewPixelFont(face.IsEmpty() ? _FRAME_DEFAULT_FACE : face.Text(), pixels);
 }
 
 // Stretches an image over a rectangle. Edge pixels are mirrored for the filter instead of

@@ -8,6 +8,13 @@
 
 #include "Common/Array.h"
 #include "Common/WString.h"
+#include "ui/GdiplusSession.h"
+#include "ui/TitleBarLayout.h"
+
+namespace Gdiplus {
+class Bitmap;
+class Graphics;
+}
 
 namespace Volux {
 
@@ -30,7 +37,7 @@ struct TitleBarButton {
     int textTop = 0;
     WString textBack;
     WString textBackHover;
-    RECT hitRect = {-100, -100, -100, -100};  // where it was last drawn; off-window when hidden
+    LayoutRect hitRect = _HIDDEN_HIT_RECT;  // where it was last drawn, window coordinates
     // The script's further numbers, passed through for the painting to interpret.
     int extra[3] = {};
     WString extraImages[2];
@@ -39,10 +46,62 @@ struct TitleBarButton {
 // Where a custom entry or button goes.
 enum TitleBarRow { _ROW_LEFT = 0, _ROW_RIGHT = 1, _ROW_SYSTEM = 2 };
 
+class MainWindow;
+// Called for every message after the window's own handling (true: consumed, the procedure
+// returns 0); the launcher's handler.
+using MainMessageHook = bool (*)(MainWindow& window, UINT message, WPARAM wparam, LPARAM lparam);
+// Menu items and title-bar buttons: the id, the item's text (empty for buttons), its value.
+using MainCommandHandler = void (*)(int id, const char16_t* text, const char16_t* value);
+// Called at the end of creation; false makes creation fail (the window stays).
+using MainCreationHook = bool (*)(MainWindow& window);
+
 class MainWindow {
 public:
+    static constexpr const wchar_t* _CLASS_NAME = L"Volux3D Main Window";
     // Creation flag word bits besides those of the launcher's window flags.
     static constexpr _dword _FLAG_CAPTION = 0x01;
+    static constexpr _dword _FLAG_MAXIMISE_AT_START = 0x100;
+
+    MainWindow() = default;
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Creates the window at x, y with the client size and the style the flags give, builds the
+    // Windows menu bar from menuCommands and calls the creation hook. False when the size
+    // cannot be adjusted, the window cannot be made or the hook refuses.
+    bool Create(int x, int y, const char16_t* title, int clientWidth, int clientHeight, _dword flags);
+    // The decoration (menu bar, rows, images) and then the window.
+    void Destroy();
+    // What closing the window takes down: the Windows menu, its commands, the rows and images.
+    void DestroyDecoration();
+
+    // Images by "VOLUXRES" name, decoded on first use and kept with the record; null when the
+    // resource cannot be decoded.
+    Gdiplus::Bitmap* Image(const WString& name);
+    // Replace the logo, the title images or the icon and repaint.
+    void SetLogo(const char16_t* name);
+    void SetTitleImages(const char16_t* left, const char16_t* middle, const char16_t* right);
+    void SetIcon(const char16_t* name);
+
+    // The hit rectangle of a left- or right-row button in screen coordinates; false when absent.
+    bool ButtonScreenRect(int id, RECT* rect) const;
+    // Alternates a right-row button between its look and its text background alone every
+    // 500 ms of the given clock.
+    void Blink(int id, DWORD now);
+
+    // The custom caption's top offset: the border, or when maximised the caption top.
+    int CaptionTop() const;
+    // Height of the composed title bar: offset plus the left title image's height.
+    int TitleBarHeight(int offset);
+    // Composes the title bar (title images, icon, title text, the three rows) into target,
+    // laying the rows out for a window of this width. For the window and for tests.
+    void ComposeTitleBar(HDC target, int windowWidth, int offset, bool maximised);
+    // The border strips in the border colour around a window of this size.
+    void DrawBorder(HDC target, int windowWidth, int windowHeight) const;
+    // Mouse over the caption, in window coordinates: hover looks and clicks. True when a
+    // button took a click.
+    bool TrackButtons(UINT message, int x, int y);
 
     HWND window = nullptr;
     WString menuFontFace{u"黑体"};
@@ -81,6 +140,30 @@ public:
     // left, right and system rows; false when there is none.
     bool UpdateButton(int id, const char16_t* text, const char16_t* value, _byte visibleIn);
     TitleBarButton* FindButton(int id);
+
+    MainMessageHook messageHook = nullptr;
+    MainCommandHandler commandHandler = nullptr;
+    MainCreationHook creationHook = nullptr;
+    int blinkingButton = 0;  // right-row id the launcher marked as blinking, 0 = none
+
+private:
+    static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    void BuildMenuBar();
+    void PaintTitleBar();
+    void PaintLogo(HWND hwnd);
+    bool IsMaximised() const;
+    void DrawRow(Gdiplus::Graphics& graphics, Array<TitleBarButton>& row, int x, int y, bool rightToLeft, bool maximised);
+
+    struct CachedImage {
+        WString name;
+        Gdiplus::Bitmap* image = nullptr;
+    };
+    GdiplusSession gdiplus;
+    Array<CachedImage> images;
+    bool blinkOff = false;
+    DWORD blinkSince = 0;
+    bool trackingLeave = false;
 };
 
 } // namespace Volux

@@ -43,7 +43,7 @@ BORDER_WIDTH, BORDER_COLOR = 2, 0x3A2A18
 TITLE_FONT, TITLE_COLOR = "Arial", 0xE8B978
 MENU_TEXT_COLOR, MENU_HOVER_COLOR = 0xC6AA66, 0xFFFFFF
 -- Menu rows: top offset, left margin, right margin, gap before each button.
-MENU_MARGINS = { 6, 140, 8, 4 }
+MENU_MARGINS = { 6, 140, 160, 4 }
 GAME_MARGINS = { 0, 0, 0, 0 }
 
 -- Server information: address template, id keys, error key, the value meaning "ok", and the

@@ -106,6 +106,14 @@ L:checkMC(UPGRADE_URL, UPGRADE_MD5_URL)
 L:setInfoServer(INFO_SERVER[1], INFO_SERVER[2], INFO_SERVER[3], INFO_SERVER[4], INFO_SERVER[5], INFO_SERVER[6])
 L:setGameMargins(GAME_MARGINS[1], GAME_MARGINS[2], GAME_MARGINS[3], GAME_MARGINS[4])
 if mode == 1 then
+    -- The game frame dressed for the frame mode: art, window buttons, a title, Play and progress.
+    L:setBackground("frame_bg.png", 0)
+    L:addMinimizeButton(730, 12, 24, 24, "min1.png", "min2.png", "min3.png", 0)
+    L:addCloseButton(762, 12, 24, 24, "close1.png", "close2.png", "close3.png", 0)
+    L:addLabel(1, 28, 18, 600, 30, TITLE, "Arial", 0xE8B978, 22, 0, 0)
+    local play = L:addUserButton(340, 500, 120, 32, "button1.png", "button2.png", "button3.png", 1, 0)
+    if play then play.onClick = function() _info("play clicked") end end
+    L:addProgressBar(1, 200, 560, 400, 14, "Arial", 0xFFFFFF, 12, 1, "bar_full.png", "bar_empty.png", 0)
     L:addWebWindow(0, 0, 800, 600, FRAME_PAGE_URL, 0, false, 0)
 elseif mode == 2 then
     L:setLoadingSize(WIDTH, HEIGHT)

@@ -65,6 +65,29 @@ def glyph(width, height, base, colour, shape):
     return pixel
 
 
+def ico(size, pixel):
+    """An icon file with one 32-bit image: BITMAPINFOHEADER at double height, BGRA rows bottom-up,
+    then the all-clear AND mask."""
+    rows = bytearray()
+    for y in reversed(range(size)):
+        for x in range(size):
+            r, g, b, a = pixel(x, y)
+            rows.extend((b, g, r, a))
+    mask_row = ((size + 31) // 32) * 4
+    mask = bytes(mask_row * size)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(rows) + len(mask), 0, 0, 0, 0)
+    image = header + bytes(rows) + mask
+    entry = struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(image), 6 + 16)
+    return struct.pack("<HHH", 0, 1, 1) + entry + image
+
+
+def region(rects):
+    """Region data (RGNDATA): the header, then the rectangles."""
+    body = b"".join(struct.pack("<4i", *r) for r in rects)
+    bounds = (min(r[0] for r in rects), min(r[1] for r in rects), max(r[2] for r in rects), max(r[3] for r in rects))
+    return struct.pack("<4I4i", 32, 1, len(rects), len(body), *bounds) + body
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -76,7 +99,8 @@ def main():
         "bar_full.png": (360, 14, panel(360, 14, (0xE8, 0xB9, 0x78), (0xA0, 0x78, 0x40), gold, 3)),
         "bar_empty.png": (360, 14, panel(360, 14, (0x30, 0x30, 0x38), (0x20, 0x20, 0x28), dark, 3)),
         "title_left.png": (120, 36, panel(120, 36, (0x3C, 0x2C, 0x1A), dark, dark, 0)),
-        "title_mid.png": (16, 36, panel(16, 36, (0x3C, 0x2C, 0x1A), dark, dark, 0)),
+        # The middle piece repeats: a plain gradient, no edge, so no seams show.
+        "title_mid.png": (16, 36, lambda x, y: blend((0x3C, 0x2C, 0x1A), dark, y / 35) + (255,)),
         "title_right.png": (120, 36, panel(120, 36, (0x3C, 0x2C, 0x1A), dark, dark, 0)),
         "title_icon.png": (24, 24, panel(24, 24, gold, (0x8A, 0x6A, 0x30), dark, 5)),
         "logo.png": (200, 80, panel(200, 80, (0x3C, 0x2C, 0x1A), dark, gold, 12)),
@@ -93,6 +117,12 @@ def main():
     for name, (w, h, pixel) in sorted(images.items()):
         with open(os.path.join(out, name), "wb") as f:
             f.write(png(w, h, pixel))
+    with open(os.path.join(out, "app.ico"), "wb") as f:
+        f.write(ico(32, panel(32, 32, gold, (0x8A, 0x6A, 0x30), dark, 6)))
+    # The frame background's shape without its rounded corners' see-through pixels: a cross of
+    # two rectangles, enough for frames that paint directly.
+    with open(os.path.join(out, "frame_region.bin"), "wb") as f:
+        f.write(region([(4, 0, 476, 4), (0, 4, 480, 296), (4, 296, 476, 300)]))
 
 
 if __name__ == "__main__":
