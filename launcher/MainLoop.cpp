@@ -8,6 +8,7 @@
 #include "launcher/InstallFolder.h"
 #include "launcher/MainWindowHooks.h"
 #include "ui/MainWindow.h"
+#include "ui/ProcessClock.h"
 
 namespace Volux {
 
@@ -43,6 +44,15 @@ void PrepareLoaderGame(LauncherState& state) {
         PrintLine(u"[MC] Game parameter %ls", state.loaderParameters[i].Text());
 }
 
+// Start-up speed as a player sees it: the first window of the run on screen, painted.
+void LogFirstPaint() {
+    static bool sLogged = false;
+    if (!sLogged) {
+        sLogged = true;
+        PrintLine(u"[MC] First paint %u ms after start", ProcessAgeMs());
+    }
+}
+
 // Shows the main window for the web and loader turns and runs its messages until it quits.
 void RunMainWindowTurn(LauncherState& state) {
     if (!EnsureMainWindow(state)) {
@@ -54,6 +64,7 @@ void RunMainWindowTurn(LauncherState& state) {
     const bool maximise = (state.windowFlags & LauncherState::_FLAG_MAXIMISE_AT_START) != 0 && !state.loadingSized;
     ShowWindow(window, maximise ? SW_SHOWMAXIMIZED : SW_SHOW);
     UpdateWindow(window);
+    LogFirstPaint();
     SetForegroundWindow(window);
     RunMessageLoop(window, nullptr, nullptr, true);
 }
@@ -67,6 +78,9 @@ void RunTurn(LauncherState& state) {
         if (state.mainWindowRecord.window != nullptr)
             ShowWindow(state.mainWindowRecord.window, SW_HIDE);
         gameFrame->Show();
+        // A layered frame is on screen once shown; a direct one paints in UpdateWindow.
+        UpdateWindow(gameFrame->window);
+        LogFirstPaint();
         SetForegroundWindow(gameFrame->window);
         SetFocus(gameFrame->window);
         RunMessageLoop(gameFrame->window, nullptr, nullptr, true);

@@ -18,9 +18,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   /usr/lib/wine/wineserver -w || true
 fi
 # The virtual display has no window manager: Wine draws window frames itself, as Windows
-# does, so custom captions and borders are seen and measured as on Windows.
-if ! grep -q '"Decorated"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+# does, so custom captions and borders are seen and measured as on Windows, and it does not
+# wait for a manager to acknowledge hidden windows (two seconds per window otherwise).
+if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || true
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver -w || true
 fi
 exec /usr/lib/wine/wine64 "$@"

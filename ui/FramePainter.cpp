@@ -18,21 +18,26 @@ Gdiplus::Font* NewFont(const WString& face, float pixels) {
     return NewPixelFont(face.IsEmpty() ? _FRAME_DEFAULT_FACE : face.Text(), pixels);
 }
 
-// Stretches an image over a rectangle. Edge pixels are mirrored for the filter instead of
-// blending with nothing, so a stretched image keeps hard, opaque edges.
-void DrawStretched(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* image, int x, int y, int width, int height) {
-    Gdiplus::ImageAttributes attributes;
-    attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
-    graphics.DrawImage(image, Gdiplus::Rect(x, y, width, height), 0, 0, INT(image->GetWidth()),
-                       INT(image->GetHeight()), Gdiplus::UnitPixel, &attributes);
-}
-
 Gdiplus::RectF ToRectF(const FrameRect& rect) {
     return Gdiplus::RectF(float(rect.left), float(rect.top), float(rect.right - rect.left),
                           float(rect.bottom - rect.top));
 }
 
 } // namespace
+
+// Edge pixels are mirrored for the filter instead of blending with nothing, so a stretched
+// image keeps hard, opaque edges.
+void DrawStretchedImage(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* image, int x, int y, int width, int height) {
+    const int w = INT(image->GetWidth());
+    const int h = INT(image->GetHeight());
+    if (w == width && h == height) {
+        graphics.DrawImage(image, x, y, width, height);  // the unscaled fast path
+        return;
+    }
+    Gdiplus::ImageAttributes attributes;
+    attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+    graphics.DrawImage(image, Gdiplus::Rect(x, y, width, height), 0, 0, w, h, Gdiplus::UnitPixel, &attributes);
+}
 
 void DrawButton(Gdiplus::Graphics& graphics, const FrameButton& button) {
     const FrameImage* looks[] = {&button.imageUp, &button.imageHover, &button.imageDown};
@@ -41,7 +46,7 @@ void DrawButton(Gdiplus::Graphics& graphics, const FrameButton& button) {
     if (image == nullptr)
         return;
     const FrameRect& r = button.rect;
-    DrawStretched(graphics, image, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    DrawStretchedImage(graphics, image, r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
 void DrawLabel(Gdiplus::Graphics& graphics, const FrameLabel& label) {
@@ -90,9 +95,7 @@ void DrawProgressBar(Gdiplus::Graphics& graphics, const FrameProgressBar& bar) {
     delete font;
 }
 
-void DrawFrame(Gdiplus::Graphics& graphics, const FrameWindow& frame, int width, int height) {
-    if (frame.background.image != nullptr)
-        DrawStretched(graphics, frame.background.image, 0, 0, width, height);
+void DrawFrameElements(Gdiplus::Graphics& graphics, const FrameWindow& frame) {
     for (_dword i = 0; i < frame.buttons.Count(); i++)
         DrawButton(graphics, frame.buttons[i]);
     for (_dword i = 0; i < frame.labels.Count(); i++)

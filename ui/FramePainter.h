@@ -18,8 +18,10 @@ struct FrameProgressBar;
 // The default face of labels and bar figures when the script names none.
 extern const char16_t* const _FRAME_DEFAULT_FACE;
 
-// Background stretched to width x height, then buttons, labels and bars in array order.
-void DrawFrame(Gdiplus::Graphics& graphics, const FrameWindow& frame, int width, int height);
+// Buttons, labels and bars in array order (the background is the caller's).
+void DrawFrameElements(Gdiplus::Graphics& graphics, const FrameWindow& frame);
+// Stretches an image over a rectangle with hard edges.
+void DrawStretchedImage(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* image, int x, int y, int width, int height);
 void DrawButton(Gdiplus::Graphics& graphics, const FrameButton& button);
 void DrawLabel(Gdiplus::Graphics& graphics, const FrameLabel& label);
 void DrawProgressBar(Gdiplus::Graphics& graphics, const FrameProgressBar& bar);

@@ -73,6 +73,9 @@ bool FrameWindow::Create(const char16_t* title, int x, int y, int newWidth, int 
 }
 
 void FrameWindow::ReleaseImages() {
+    delete scaledBackground;
+    scaledBackground = nullptr;
+    scaledFrom = nullptr;
     for (_dword i = 0; i < images.Count(); i++)
         delete images[i];
     images.Clear();
@@ -109,8 +112,20 @@ void FrameWindow::Destroy() {
 }
 
 void FrameWindow::Show() {
-    if (window != nullptr)
-        ShowWindow(window, SW_SHOW);
+    if (window == nullptr)
+        return;
+    // A layered frame gets its look before it appears, not a moment after.
+    if (paintMode == 0 && !IsWindowVisible(window))
+        PushLayered();
+    ShowWindow(window, SW_SHOW);
+}
+
+void FrameWindow::RefreshLayered() {
+    // Hidden frames compose when they are shown: building a frame costs no compositions.
+    if (window != nullptr && IsWindowVisible(window))
+        PushLayered();
+    else
+        layeredStale = true;
 }
 
 void FrameWindow::Hide() {
@@ -123,7 +138,7 @@ void FrameWindow::Resize(int x, int y, int newWidth, int newHeight) {
         MoveWindow(window, ClampFramePosition(x), ClampFramePosition(y), ClampFrameExtent(newWidth),
                    ClampFrameExtent(newHeight), TRUE);
         if (paintMode == 0)
-            PushLayered();
+            RefreshLayered();
     }
 }
 
@@ -144,7 +159,7 @@ bool FrameWindow::SetBackground(const char16_t* name) {
     background = std::move(decoded);
     if (window != nullptr) {
         if (paintMode == 0) {
-            PushLayered();
+            RefreshLayered();
         } else {
             InvalidateRect(window, nullptr, TRUE);
             UpdateWindow(window);
@@ -224,7 +239,7 @@ bool FrameWindow::SetProgress(float progress) {
         progressBars[i].progress = progress;
         if (window != nullptr) {
             if (paintMode == 0) {
-                PushLayered();
+                RefreshLayered();
             } else {
                 const FrameRect& rect = progressBars[i].rect;
                 RECT area = {rect.left, rect.top, rect.right, rect.bottom};
@@ -244,7 +259,7 @@ bool FrameWindow::SetLabelText(int id, const char16_t* text) {
         labels[i].text = text != nullptr ? text : u"";
         if (window != nullptr) {
             if (paintMode == 0) {
-                PushLayered();
+                RefreshLayered();
             } else {
                 InvalidateRect(window, nullptr, FALSE);
             }
@@ -254,19 +269,47 @@ bool FrameWindow::SetLabelText(int id, const char16_t* text) {
     return false;
 }
 
+Gdiplus::Bitmap* FrameWindow::ScaledBackground(int targetWidth, int targetHeight) {
+    if (background.image == nullptr)
+        return nullptr;
+    if (scaledBackground != nullptr && scaledFrom == background.image &&
+        int(scaledBackground->GetWidth()) == targetWidth && int(scaledBackground->GetHeight()) == targetHeight)
+        return scaledBackground;
+    delete scaledBackground;
+    scaledBackground = nullptr;
+    auto* scaled = new Gdiplus::Bitmap(targetWidth, targetHeight, PixelFormat32bppPARGB);
+    if (scaled->GetLastStatus() != Gdiplus::Ok) {
+        delete scaled;
+        return nullptr;
+    }
+    {
+        Gdiplus::Graphics graphics(scaled);
+        DrawStretchedImage(graphics, background.image, 0, 0, targetWidth, targetHeight);
+    }
+    scaledBackground = scaled;
+    scaledFrom = background.image;
+    return scaledBackground;
+}
+
 bool FrameWindow::Compose(HDC target, int targetWidth, int targetHeight) {
-    if (target == nullptr || !gdiplus.IsStarted())
+    if (target == nullptr || !gdiplus.IsStarted() || targetWidth <= 0 || targetHeight <= 0)
         return false;
     Gdiplus::Graphics graphics(target);
-    graphics.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
     graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-    DrawFrame(graphics, *this, targetWidth, targetHeight);
+    // The background is stretched once per size; each composition copies it 1:1.
+    if (Gdiplus::Bitmap* scaled = ScaledBackground(targetWidth, targetHeight)) {
+        graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        graphics.DrawImage(scaled, 0, 0, targetWidth, targetHeight);
+    }
+    graphics.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+    DrawFrameElements(graphics, *this);
     return true;
 }
 
 void FrameWindow::PushLayered() {
     if (window == nullptr)
         return;
+    layeredStale = false;
     RECT bounds;
     GetWindowRect(window, &bounds);
     const int w = bounds.right - bounds.left;
@@ -418,6 +461,10 @@ LRESULT FrameWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
         // Every point that is not a button drags the window.
         return HTCAPTION;
     }
+    case WM_SHOWWINDOW:
+        if (wparam != 0 && paintMode == 0 && layeredStale)
+            PushLayered();
+        break;
     case WM_MOVE:
     case WM_MOUSEACTIVATE:
         if (followAttached == 1)

@@ -157,6 +157,8 @@ public:
     bool Compose(HDC target, int targetWidth, int targetHeight);
     // Composes and hands the image to the system (layered mode).
     void PushLayered();
+    // A layered frame's look changed: pushed at once when visible, else when next shown.
+    void RefreshLayered();
 
     static void SetMessageHook(FrameMessageHook hook);
     static FrameMessageHook MessageHook();
@@ -194,8 +196,13 @@ private:
     FrameImage DecodeNamedImage(const char16_t* name);
     void ReleaseImages();
 
+    Gdiplus::Bitmap* ScaledBackground(int targetWidth, int targetHeight);
+
     GdiplusSession gdiplus;
     Array<Gdiplus::Bitmap*> images;  // every image the frame decoded, deleted with it
+    Gdiplus::Bitmap* scaledBackground = nullptr;  // the background at the window's size
+    Gdiplus::Bitmap* scaledFrom = nullptr;        // the image it was scaled from
+    bool layeredStale = false;                    // changed while hidden
 };
 
 } // namespace Volux

@@ -1,5 +1,5 @@
-// One GDI+ start-up, shut down when the session ends. Every frame holds one for its life, so
-// images and drawing work whatever else has started or stopped GDI+.
+// GDI+ kept started while a session lives. Every frame and the main window hold one, so images
+// and drawing work for as long as they exist; sessions share one start-up.
 #pragma once
 
 #include <stdint.h>
