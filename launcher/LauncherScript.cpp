@@ -55,7 +55,8 @@ void SetFilteredName(IScriptManager& scripts, ScriptObject*, const ScriptField& 
         *static_cast<WString*>(field.context) = text;
 }
 void SetPlainText(IScriptManager& scripts, ScriptObject*, const ScriptField& field) {
-    *static_cast<WString*>(field.context) = ArgText(scripts, 0);
+    if (const char16_t* text = StoredArgText(scripts, 0))
+        *static_cast<WString*>(field.context) = text;
 }
 
 // The main window's fields read empty and ignore writes while there is no main window.
@@ -70,7 +71,7 @@ int GetTitleFont(IScriptManager& scripts, ScriptObject*, const ScriptField&) {
 void SetTitleFont(IScriptManager& scripts, ScriptObject*, const ScriptField&) {
     MainWindow* main = Main();
     if (main != nullptr)
-        main->titleFontFace = ArgText(scripts, 0);
+        SetIfStored(main->titleFontFace, StoredArgText(scripts, 0));
 }
 int GetTitleColor(IScriptManager& scripts, ScriptObject*, const ScriptField&) {
     MainWindow* main = Main();
@@ -285,13 +286,27 @@ bool AskWithMessageBox(HWND owner, const char16_t* text, const char16_t* caption
 
 } // namespace
 
-const char16_t* ArgText(IScriptManager& scripts, int index) {
+const char16_t* StoredArgText(IScriptManager& scripts, int index) {
     const char16_t* text = scripts.GetArgString(index);
     if (Text::Length(text) > _MAX_SCRIPT_TEXT) {
         PrintBoth(u"[MC] Script text argument %d longer than %d characters ignored", index + 1, _MAX_SCRIPT_TEXT);
-        return u"";
+        return nullptr;
     }
     return text;
+}
+
+const char16_t* ArgText(IScriptManager& scripts, int index) { return NonNull(StoredArgText(scripts, index)); }
+
+int SlotArg(IScriptManager& scripts, int index) {
+    // Only a script number, read whole: an unsigned read would wrap 2^32 + 3 to slot 3, and a
+    // text would read as slot 0.
+    Variable value;
+    if (!scripts.GetArgValue(index, value) || value.Kind() != _dword(_KIND_DOUBLE))
+        return -1;
+    const double slot = value.AsDouble();
+    if (!(slot >= 0.0 && slot < double(LauncherState::_FRAME_SLOTS)) || slot != double(int(slot)))
+        return -1;
+    return int(slot);
 }
 
 VoluxLauncherButton::~VoluxLauncherButton() {

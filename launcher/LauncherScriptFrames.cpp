@@ -15,8 +15,8 @@ namespace {
 // The frame of the slot given as argument index, or null.
 FrameWindow* FrameArg(IScriptManager& scripts, int index) {
     LauncherState* state = LauncherState::Instance();
-    uint32_t slot = scripts.GetArgUInt32(index);
-    if (state == nullptr || slot >= uint32_t(LauncherState::_FRAME_SLOTS))
+    const int slot = SlotArg(scripts, index);
+    if (state == nullptr || slot < 0)
         return nullptr;
     return state->frames[slot];
 }
@@ -58,9 +58,9 @@ FrameWindow* FieldControlArgs(IScriptManager& scripts, FrameFieldControl& contro
 
 int ScriptNewFrameWin(IScriptManager& scripts, ScriptObject*) {
     LauncherState* state = LauncherState::Instance();
-    uint32_t slot = scripts.GetArgUInt32(0);
-    if (state != nullptr && slot < uint32_t(LauncherState::_FRAME_SLOTS) && state->frames[slot] == nullptr) {
-        CreateFrame(*state, int(slot), ArgText(scripts, 1), scripts.GetArgInt32(2), scripts.GetArgInt32(3),
+    const int slot = SlotArg(scripts, 0);
+    if (state != nullptr && slot >= 0 && state->frames[slot] == nullptr) {
+        CreateFrame(*state, slot, ArgText(scripts, 1), scripts.GetArgInt32(2), scripts.GetArgInt32(3),
                     SizeArg(scripts, 4), SizeArg(scripts, 5), scripts.GetArgInt32(6));
     }
     return scripts.ReturnNothing();

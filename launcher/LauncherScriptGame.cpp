@@ -77,7 +77,7 @@ int ScriptAbort(IScriptManager& scripts, ScriptObject*) {
 int ScriptStartGame(IScriptManager& scripts, ScriptObject*) {
     if (LauncherState* state = State()) {
         state->mcType = 0;
-        state->gameURL = ArgText(scripts, 0);
+        SetIfStored(state->gameURL, StoredArgText(scripts, 0));
     }
     return scripts.ReturnNothing();
 }
@@ -136,8 +136,10 @@ int ScriptGetIniValue(IScriptManager& scripts, ScriptObject*) {
     if (file[0] == 0)
         return scripts.ReturnString(u"");
     WString path = Path::IsAbsolutePath(file) ? WString(file) : Path::JoinPath(FileSystem::CurrentDirectory(), file);
+    // The size is checked before anything is read: a huge file costs nothing.
+    File ini;
     ByteBuffer bytes;
-    if (!FileSystem::ReadFile(path, bytes) || bytes.size > _MAX_INI_BYTES)
+    if (!ini.Open(path, File::_READ) || ini.Size() > _MAX_INI_BYTES || !ini.ReadAll(bytes))
         return scripts.ReturnString(u"");
     StringReader reader;
     WString text;
@@ -148,17 +150,19 @@ int ScriptGetIniValue(IScriptManager& scripts, ScriptObject*) {
 }
 
 int ScriptCopyTo(IScriptManager& scripts, ScriptObject*) {
-    if (LauncherState* state = State()) {
+    const char16_t* path = StoredArgText(scripts, 0);
+    if (LauncherState* state = State(); state != nullptr && path != nullptr) {
         state->fileOperation = 1;
-        state->fileOperationPath = Trimmed(ArgText(scripts, 0));
+        state->fileOperationPath = Trimmed(path);
     }
     return scripts.ReturnNothing();
 }
 
 int ScriptDeleteFile(IScriptManager& scripts, ScriptObject*) {
-    if (LauncherState* state = State()) {
+    const char16_t* path = StoredArgText(scripts, 0);
+    if (LauncherState* state = State(); state != nullptr && path != nullptr) {
         state->fileOperation = 2;
-        state->fileOperationPath = Trimmed(ArgText(scripts, 0));
+        state->fileOperationPath = Trimmed(path);
     }
     return scripts.ReturnNothing();
 }
@@ -183,7 +187,7 @@ int ScriptDownload(IScriptManager& scripts, ScriptObject*) {
     const char16_t* registryKey = ArgText(scripts, 2);
     if (!RegistryKey::Exists(RegistryKey::_CURRENT_USER, RegistryKey::_READ, registryKey)) {
         state->hallURL = url;
-        state->hallName = ArgText(scripts, 1);
+        SetIfStored(state->hallName, StoredArgText(scripts, 1));
     }
     return scripts.ReturnNothing();
 }
@@ -262,7 +266,7 @@ int ScriptCreateTencentClient(IScriptManager& scripts, ScriptObject*) {
     LauncherState* state = State();
     if (state == nullptr)
         return scripts.ReturnBool(false);
-    state->platformClientArgument = ArgText(scripts, 0);
+    SetIfStored(state->platformClientArgument, StoredArgText(scripts, 0));
     PrintLine(u"[MC] Game-platform client asked for with \"%ls\"; the bridge is not available",
               state->platformClientArgument.Text());
     return scripts.ReturnBool(false);

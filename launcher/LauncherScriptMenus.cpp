@@ -225,8 +225,8 @@ int ScriptAddCustomGameMenu(IScriptManager& scripts, ScriptObject*) {
 int ScriptAddCustomUserMenu(IScriptManager& scripts, ScriptObject*) {
     if (LauncherState* state = State()) {
         if (state->mainWindow != nullptr) {
-            state->serverInfoKeys.userKey = ArgText(scripts, 6);
-            state->serverInfoKeys.logoutKey = ArgText(scripts, 7);
+            SetIfStored(state->serverInfoKeys.userKey, StoredArgText(scripts, 6));
+            SetIfStored(state->serverInfoKeys.logoutKey, StoredArgText(scripts, 7));
         }
     }
     AddCustomEntry(scripts, EntryLayout{1013, 0, -1, -1, 2, {5, 8, -1}, {9, -1}});
@@ -238,7 +238,7 @@ int ScriptAddCustomDropDownMenu(IScriptManager& scripts, ScriptObject*) {
     if (LauncherState* state = State()) {
         if (state->mainWindow != nullptr) {
             for (int i = 0; i < 4; i++)
-                state->serverInfoKeys.dropDownKeys[i] = ArgText(scripts, 5 + i);
+                SetIfStored(state->serverInfoKeys.dropDownKeys[i], StoredArgText(scripts, 5 + i));
         }
     }
     AddCustomEntry(scripts, EntryLayout{1012, 0, -1, -1, 2, {-1, -1, -1}, {-1, -1}});
@@ -249,8 +249,8 @@ int ScriptAddCustomDropDownMenu(IScriptManager& scripts, ScriptObject*) {
 int ScriptAddCustomIMMenu(IScriptManager& scripts, ScriptObject*) {
     if (LauncherState* state = State()) {
         if (state->mainWindow != nullptr) {
-            state->serverInfoKeys.chatKeys[0] = ArgText(scripts, 6);
-            state->serverInfoKeys.chatKeys[1] = ArgText(scripts, 7);
+            SetIfStored(state->serverInfoKeys.chatKeys[0], StoredArgText(scripts, 6));
+            SetIfStored(state->serverInfoKeys.chatKeys[1], StoredArgText(scripts, 7));
         }
     }
     AddCustomEntry(scripts, EntryLayout{1010, 0, -1, -1, 2, {5, 8, -1}, {9, 10}});
@@ -304,8 +304,8 @@ int ScriptSetIMParams(IScriptManager& scripts, ScriptObject*) {
         chat.height = scripts.GetArgInt32(3) > 0 ? scripts.GetArgInt32(3) : 0;
         chat.captionColour = int(scripts.GetArgUInt32(4) & 0xFFFFFF);
         chat.captionTextColour = int(scripts.GetArgUInt32(5) & 0xFFFFFF);
-        chat.captionFont = ArgText(scripts, 6);
-        chat.titleSuffix = ArgText(scripts, 7);
+        SetIfStored(chat.captionFont, StoredArgText(scripts, 6));
+        SetIfStored(chat.titleSuffix, StoredArgText(scripts, 7));
     }
     return scripts.ReturnNothing();
 }
@@ -328,7 +328,7 @@ int ScriptSetVideoParams(IScriptManager& scripts, ScriptObject*) {
         PopupSettings& video = state->videoPopup;
         video.captionColour = int(scripts.GetArgUInt32(0) & 0xFFFFFF);
         video.captionTextColour = int(scripts.GetArgUInt32(1) & 0xFFFFFF);
-        video.captionFont = ArgText(scripts, 2);
+        SetIfStored(video.captionFont, StoredArgText(scripts, 2));
     }
     return scripts.ReturnNothing();
 }

@@ -75,11 +75,29 @@ int ScriptGotoURL(IScriptManager& scripts, ScriptObject*) {
     return scripts.ReturnNothing();
 }
 
+// Messages a script may send: those whose parameters are plain numbers. Window messages with
+// pointers (creation, text, destruction...) and the launcher's own messages that carry texts
+// or records would hand a script's number to code that reads memory through it.
+static bool IsScriptSendable(UINT message) {
+    constexpr UINT _INVOKE = 1086;       // command word and argument list
+    constexpr UINT _PAGE_TITLE = 1225;   // text
+    constexpr UINT _PLATFORM_PAGE = 1281;  // record
+    if (message == WM_CLOSE || message == WM_COMMAND || message == WM_SYSCOMMAND)
+        return true;
+    if (message >= WM_USER && message < 0xC000)
+        return message != _INVOKE && message != _PAGE_TITLE && message != _PLATFORM_PAGE;
+    return false;
+}
+
 int ScriptSendMsg(IScriptManager& scripts, ScriptObject*) {
     LauncherState* state = State();
     if (state == nullptr)
         return scripts.ReturnNothing();
     UINT message = scripts.GetArgUInt32(0);
+    if (!IsScriptSendable(message)) {
+        PrintLine(u"[MC] Script message 0x%x refused", unsigned(message));
+        return scripts.ReturnNothing();
+    }
     WPARAM wparam = WPARAM(scripts.GetArgUInt16(1));
     LPARAM lparam = LPARAM(scripts.GetArgInt32(2));
     HWND target = nullptr;
@@ -94,8 +112,8 @@ int ScriptSendMsg(IScriptManager& scripts, ScriptObject*) {
 
 int ScriptSetCleanCachePrompt(IScriptManager& scripts, ScriptObject*) {
     if (LauncherState* state = State()) {
-        state->promptCaption = ArgText(scripts, 0);
-        state->cleanCachePrompt = ArgText(scripts, 1);
+        SetIfStored(state->promptCaption, StoredArgText(scripts, 0));
+        SetIfStored(state->cleanCachePrompt, StoredArgText(scripts, 1));
     }
     return scripts.ReturnNothing();
 }

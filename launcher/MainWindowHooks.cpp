@@ -5,6 +5,7 @@
 #include "Common/Log.h"
 #include "Platform/WideText_win32.h"
 #include "launcher/ExitQuestion.h"
+#include "ui/FrameLayout.h"
 #include "ui/FrameWindow.h"
 #include "ui/MainWindow.h"
 
@@ -106,6 +107,9 @@ bool EnsureMainWindow(LauncherState& state) {
         flags &= ~LauncherState::_FLAG_MAXIMISE_AT_START;
         state.loadingSized = 1;
     }
+    // Script sizes are clamped first, so the centring cannot overflow.
+    width = ClampFrameExtent(width);
+    height = ClampFrameExtent(height);
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     main.commandHandler = &OnMainCommand;

@@ -9,11 +9,23 @@
 
 namespace Volux {
 
-// Texts longer than this are refused (logged once per call) and read as "".
+// Texts longer than this are refused with a log line: read as "" by ArgText, so the call acts
+// as if no text was given, and as null by StoredArgText, so a kept setting stays as it was.
 constexpr int _MAX_SCRIPT_TEXT = 8192;
 
 // A text argument under the ceiling.
 const char16_t* ArgText(IScriptManager& scripts, int index);
+// The same for texts the launcher keeps: null when refused, so the caller keeps what it had.
+const char16_t* StoredArgText(IScriptManager& scripts, int index);
+// Stores text unless it was refused (null).
+inline void SetIfStored(WString& target, const char16_t* text) {
+    if (text != nullptr)
+        target = text;
+}
+
+// A frame slot argument: 0..6, or -1 for anything else (fractions, NaN, out of range, not a
+// number).
+int SlotArg(IScriptManager& scripts, int index);
 
 #define VOLUX_SCRIPT_FUNCTION(name) int name(IScriptManager& scripts, ScriptObject* self)
 

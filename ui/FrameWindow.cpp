@@ -402,7 +402,8 @@ void FrameWindow::TrackButtons(UINT message, POINT cursor) {
 }
 
 LRESULT CALLBACK FrameWindow::WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
+    // Only the system's own creation message carries the record: one sent later is ignored.
+    if (message == WM_NCCREATE && GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0 && lparam != 0) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }

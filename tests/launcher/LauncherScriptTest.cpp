@@ -2,6 +2,8 @@
 // launcher.lua leave in the launcher record, the frame records and the main-window record.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <functional>
 #include <string>
 
@@ -238,17 +240,56 @@ TEST_F(LauncherScriptTest, BadSlotsAndTakenSlotsDoNothing) {
         u"_launcher:newFrameWin(1, 'again', 0, 0, 50, 50, 0) "
         u"_launcher:newFrameWin(7, 'seven', 0, 0, 50, 50, 0) "
         u"_launcher:newFrameWin(-1, 'negative', 0, 0, 50, 50, 0) "
+        u"_launcher:newFrameWin(2^32, 'wrapped to 0', 0, 0, 50, 50, 0) "
+        u"_launcher:newFrameWin(2^32 + 3, 'wrapped to 3', 0, 0, 50, 50, 0) "
+        u"_launcher:newFrameWin(0/0, 'not a number', 0, 0, 50, 50, 0) "
+        u"_launcher:newFrameWin(2.5, 'a fraction', 0, 0, 50, 50, 0) "
+        u"_launcher:newFrameWin('2', 'a text', 0, 0, 50, 50, 0) "
         u"_launcher:addLabel(1, 0, 0, 1, 1, 'x', 'Arial', 0, 10, 0, 5) "
         u"_launcher:addCloseButton(0, 0, 1, 1, 'up.png', 'up.png', 'up.png', 99) "
         u"_launcher:addWebWindow(0, 0, 10, 10, 'http://x/', 0, false, 4) "
         u"b = _launcher:addUserButton(0, 0, 1, 1, 'up.png', 'up.png', 'up.png', 1, 6)");
     ASSERT_NE(state.frames[1], nullptr);
     EXPECT_EQ(state.frames[1]->width, 100);
+    EXPECT_EQ(state.frames[0], nullptr);
     for (int slot = 2; slot < LauncherState::_FRAME_SLOTS; slot++)
         EXPECT_EQ(state.frames[slot], nullptr) << slot;
     EXPECT_EQ(state.mcType, 0);
     EXPECT_EQ(Eval(u"return tostring(b)"), u"nil");
     EXPECT_TRUE(log.error.empty()) << Narrow(log.error.c_str());
+}
+
+TEST_F(LauncherScriptTest, OverLongTextsLeaveKeptSettingsAsTheyWere) {
+    Run(u"_launcher.title = 'Game' _launcher:setCleanCachePrompt('Caption', 'Prompt') "
+        u"long = string.rep('t', 9000) "
+        u"_launcher.title = long _launcher:setCleanCachePrompt(long, long) _launcher:deleteFile(long) "
+        u"_launcher:startGame(long)");
+    EXPECT_EQ(state.title, u"Game");
+    EXPECT_EQ(state.promptCaption, u"Caption");
+    EXPECT_EQ(state.cleanCachePrompt, u"Prompt");
+    EXPECT_EQ(state.fileOperation, 0);
+    EXPECT_TRUE(state.gameURL.IsEmpty());
+}
+
+TEST_F(LauncherScriptTest, SendMsgTakesOnlyMessagesWithPlainNumbers) {
+    // A window that records what reaches it stands in for the game frame.
+    static std::vector<UINT> received;
+    received.clear();
+    Run(u"_launcher:newFrameWin(0, 'game', 0, 0, 100, 100, 0)");
+    ASSERT_NE(state.frames[0], nullptr);
+    FrameWindow::SetMessageHook([](const FrameMessage& message) {
+        if (message.message == WM_NCCREATE || message.message == WM_SETTEXT || message.message >= WM_USER ||
+            message.message == WM_COMMAND)
+            received.push_back(message.message);
+        return false;
+    });
+    // Creation, destruction and text messages carry pointers; 1086, 1225 and 1281 too.
+    Run(u"_launcher:sendMsg(0x81, 0, 1) _launcher:sendMsg(0x82, 0, 0) _launcher:sendMsg(0x0C, 0, 1) "
+        u"_launcher:sendMsg(1086, 0, 1) _launcher:sendMsg(1225, 1, 0) _launcher:sendMsg(1281, 1, 0) "
+        u"_launcher:sendMsg(0x111, 5, 0) _launcher:sendMsg(1128, 2, 0)");
+    FrameWindow::SetMessageHook(nullptr);
+    EXPECT_EQ(received, std::vector<UINT>({WM_COMMAND, 1128}));
+    EXPECT_TRUE(IsWindow(state.frames[0]->window));
 }
 
 TEST_F(LauncherScriptTest, UserButtonsCallTheirOnClickAndOutliveTheScriptsHold) {
