@@ -76,9 +76,7 @@ void FrameWindow::ReleaseImages() {
     delete scaledBackground;
     scaledBackground = nullptr;
     scaledFrom = nullptr;
-    for (_dword i = 0; i < images.Count(); i++)
-        delete images[i];
-    images.Clear();
+    // The images themselves are shared with other windows and outlive the frame.
     background.image = nullptr;
 }
 
@@ -145,9 +143,7 @@ void FrameWindow::Resize(int x, int y, int newWidth, int newHeight) {
 FrameImage FrameWindow::DecodeNamedImage(const char16_t* name) {
     FrameImage result;
     result.name = name != nullptr ? name : u"";
-    result.image = LoadResourceImage(name);
-    if (result.image != nullptr)
-        images.Append(result.image);
+    result.image = SharedResourceImage(name);
     return result;
 }
 
@@ -155,7 +151,6 @@ bool FrameWindow::SetBackground(const char16_t* name) {
     FrameImage decoded = DecodeNamedImage(name);
     if (decoded.image == nullptr)
         return false;
-    // The old image stays in the frame's list until the frame goes; nothing else draws it.
     background = std::move(decoded);
     if (window != nullptr) {
         if (paintMode == 0) {

@@ -20,8 +20,8 @@ namespace Volux {
 class FrameWindow;
 class ScriptObject;
 
-// Images are named by their "VOLUXRES" resource; the decoded image belongs to the frame's
-// image list and is null when the resource could not be decoded.
+// Images are named by their "VOLUXRES" resource; the decoded image is shared by every window
+// that names it (see SharedResourceImage) and is null when the resource could not be decoded.
 struct FrameImage {
     WString name;
     Gdiplus::Bitmap* image = nullptr;
@@ -199,7 +199,6 @@ private:
     Gdiplus::Bitmap* ScaledBackground(int targetWidth, int targetHeight);
 
     GdiplusSession gdiplus;
-    Array<Gdiplus::Bitmap*> images;  // every image the frame decoded, deleted with it
     Gdiplus::Bitmap* scaledBackground = nullptr;  // the background at the window's size
     Gdiplus::Bitmap* scaledFrom = nullptr;        // the image it was scaled from
     bool layeredStale = false;                    // changed while hidden

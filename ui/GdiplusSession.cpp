@@ -3,6 +3,7 @@
 #include "ui/GdiplusApi.h"
 
 #include "Common/Log.h"
+#include "ui/ResourceImage.h"
 
 namespace Volux {
 
@@ -35,6 +36,7 @@ GdiplusSession::~GdiplusSession() {
     if (token == 0)
         return;
     if (--sSessions == 0) {
+        ReleaseSharedImages();
         Gdiplus::GdiplusShutdown(sToken);
         sToken = 0;
     }

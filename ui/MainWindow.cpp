@@ -17,15 +17,7 @@ MainWindow::~MainWindow() { Destroy(); }
 Gdiplus::Bitmap* MainWindow::Image(const WString& name) {
     if (name.IsEmpty() || !gdiplus.IsStarted())
         return nullptr;
-    for (_dword i = 0; i < images.Count(); i++) {
-        if (images[i].name == name)
-            return images[i].image;
-    }
-    // Failures are remembered too: a missing image is looked for once.
-    CachedImage entry;
-    entry.name = name;
-    entry.image = LoadResourceImage(name.Text());
-    return images.Append(std::move(entry)).image;
+    return SharedResourceImage(name.Text());
 }
 
 void MainWindow::SetLogo(const char16_t* name) {
@@ -142,9 +134,6 @@ void MainWindow::DestroyDecoration() {
     menuCommands.Clear();
     for (Array<TitleBarButton>& row : rows)
         row.Clear();
-    for (_dword i = 0; i < images.Count(); i++)
-        delete images[i].image;
-    images.Clear();
     logo = u"";
     titleLeft = u"";
     titleMiddle = u"";

@@ -76,8 +76,8 @@ public:
     // What closing the window takes down: the Windows menu, its commands, the rows and images.
     void DestroyDecoration();
 
-    // Images by "VOLUXRES" name, decoded on first use and kept with the record; null when the
-    // resource cannot be decoded.
+    // Images by "VOLUXRES" name, decoded on first use and shared with the other windows; null
+    // when the resource cannot be decoded.
     Gdiplus::Bitmap* Image(const WString& name);
     // Replace the logo, the title images or the icon and repaint.
     void SetLogo(const char16_t* name);
@@ -155,12 +155,7 @@ private:
     bool IsMaximised() const;
     void DrawRow(Gdiplus::Graphics& graphics, Array<TitleBarButton>& row, int x, int y, bool rightToLeft, bool maximised);
 
-    struct CachedImage {
-        WString name;
-        Gdiplus::Bitmap* image = nullptr;
-    };
     GdiplusSession gdiplus;
-    Array<CachedImage> images;
     bool blinkOff = false;
     DWORD blinkSince = 0;
     bool trackingLeave = false;

@@ -4,7 +4,11 @@
 
 #include <string.h>
 
+#include <utility>
+
+#include "Common/Array.h"
 #include "Common/Log.h"
+#include "Common/WString.h"
 #include "Platform/File.h"
 
 namespace Volux {
@@ -72,6 +76,43 @@ Gdiplus::Bitmap* LoadResourceImage(const char16_t* name) {
     if (image == nullptr)
         PrintLine(u"[MC] Image resource %ls cannot be decoded", name);
     return image;
+}
+
+namespace {
+
+struct SharedImage {
+    WString name;
+    Gdiplus::Bitmap* image = nullptr;
+};
+
+// Windows name the same art many times (every frame its background, every button its looks);
+// a lookup by name is cheaper than a decode, and the list stays short.
+Array<SharedImage>& SharedImages() {
+    static Array<SharedImage> images;
+    return images;
+}
+
+} // namespace
+
+Gdiplus::Bitmap* SharedResourceImage(const char16_t* name) {
+    if (name == nullptr || name[0] == 0)
+        return nullptr;
+    Array<SharedImage>& images = SharedImages();
+    for (_dword i = 0; i < images.Count(); i++) {
+        if (Text::Equals(images[i].name.Text(), name))
+            return images[i].image;
+    }
+    SharedImage entry;
+    entry.name = name;
+    entry.image = LoadResourceImage(name);
+    return images.Append(std::move(entry)).image;
+}
+
+void ReleaseSharedImages() {
+    Array<SharedImage>& images = SharedImages();
+    for (_dword i = 0; i < images.Count(); i++)
+        delete images[i].image;
+    images.Clear();
 }
 
 } // namespace Volux

@@ -15,6 +15,11 @@ constexpr int _IMAGE_MAX_EDGE = 8192;
 // Null for an empty name or anything that cannot be decoded; the caller deletes the result.
 // GDI+ must be started.
 Gdiplus::Bitmap* LoadResourceImage(const char16_t* name);
+// The same image shared by every window that names it: decoded once (a failure is remembered
+// too) and kept until ReleaseSharedImages. Callers never delete it. UI thread only.
+Gdiplus::Bitmap* SharedResourceImage(const char16_t* name);
+// Deletes every shared image; the last GDI+ session does this before it shuts GDI+ down.
+void ReleaseSharedImages();
 // The same from bytes in memory.
 Gdiplus::Bitmap* DecodeImage(const void* bytes, unsigned size);
 
