@@ -292,6 +292,39 @@ TEST_F(LauncherScriptTest, SendMsgTakesOnlyMessagesWithPlainNumbers) {
     EXPECT_TRUE(IsWindow(state.frames[0]->window));
 }
 
+TEST_F(LauncherScriptTest, ClicksOnFrameButtonsReachTheScriptAndTheLaunchersHandler) {
+    InstallFrameHooks();
+    Run(u"_launcher:newFrameWin(2, 'Boss key', 100, 100, 300, 200, 1) "
+        u"_launcher:addMinimizeButton(200, 10, 30, 30, 'up.png', 'hover.png', 'down.png', 2) "
+        u"_launcher:addCloseButton(250, 10, 30, 30, 'up.png', 'hover.png', 'down.png', 2) "
+        u"clicks = 0 "
+        u"local b = _launcher:addUserButton(20, 100, 80, 30, 'up.png', 'hover.png', 'down.png', 1, 2) "
+        u"b.onClick = function() clicks = clicks + 1 end");
+    FrameWindow* frame = state.frames[2];
+    ASSERT_NE(frame, nullptr);
+    frame->Show();
+    // Press and release with the cursor where the system would report it.
+    auto click = [frame](int x, int y) {
+        POINT point = {x, y};
+        ClientToScreen(frame->window, &point);
+        SetCursorPos(point.x, point.y);
+        SendMessageW(frame->window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y));
+        SendMessageW(frame->window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        SendMessageW(frame->window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    };
+    click(60, 115);
+    click(60, 115);
+    EXPECT_EQ(Eval(u"return tostring(clicks)"), u"2");
+    click(60, 100);  // on the border: not a click
+    EXPECT_EQ(Eval(u"return tostring(clicks)"), u"2");
+    click(265, 25);  // close on slots 1 to 3 hides the frame
+    EXPECT_FALSE(IsWindowVisible(frame->window));
+    frame->Show();
+    click(215, 25);  // minimise
+    EXPECT_TRUE(IsIconic(frame->window));
+    RemoveFrameHooks();
+}
+
 TEST_F(LauncherScriptTest, UserButtonsCallTheirOnClickAndOutliveTheScriptsHold) {
     Run(u"_launcher:newFrameWin(3, 'Confirm', 0, 0, 200, 100, 0) "
         u"clicks = 0 "
