@@ -87,14 +87,14 @@ void DeleteVariable(Variable* variable) {
 } // namespace
 
 Variable::Variable()
-    : type(_KIND_NONE), key(0.0), hasKey(false), ownsFunction(false), mTemplate(nullptr), counter(nullptr),
-      observer(nullptr) {
+    : type(_KIND_NONE), key(0.0), hasKey(false), ownsFunction(false), functionOwner(0), mTemplate(nullptr),
+      counter(nullptr), observer(nullptr) {
     value.u64 = 0;
 }
 
 Variable::Variable(const char16_t* newName, _dword newType)
-    : name(newName), type(newType), key(0.0), hasKey(false), ownsFunction(false), mTemplate(nullptr),
-      counter(nullptr), observer(nullptr) {
+    : name(newName), type(newType), key(0.0), hasKey(false), ownsFunction(false), functionOwner(0),
+      mTemplate(nullptr), counter(nullptr), observer(nullptr) {
     value.u64 = 0;
     if (IsArray()) {
         counter = NewVariable(_COUNTER_NAME, _KIND_UINT32);
@@ -103,14 +103,22 @@ Variable::Variable(const char16_t* newName, _dword newType)
     }
 }
 
-Variable::Variable(const Variable& other) : Variable() { *this = other; }
+Variable::Variable(const Variable& other) : Variable() { CopyFrom(other); }
 
 Variable& Variable::operator=(const Variable& other) {
     if (this == &other || RefuseShared())
         return *this;
+    // Copied aside first: other may be one of the children Clear deletes.
+    Variable copy;
+    copy.CopyFrom(other);
+    Clear();
+    TakeFrom(copy);
+    return *this;
+}
+
+void Variable::CopyFrom(const Variable& other) {
     if (other.observer != nullptr)
         other.observer(const_cast<Variable*>(&other), _VARIABLE_READ);
-    Clear();
     name = other.name;
     type = other.type;
     value = other.value;
@@ -125,11 +133,13 @@ Variable& Variable::operator=(const Variable& other) {
         value.u64 = 0;
         SetBytes(other.value.bytes.data, other.value.bytes.length);
     } else if (Kind() == _KIND_FUNCTION && !IsArray() && other.ownsFunction) {
-        // Both must be able to release: the copy gets a reference of its own.
+        // Both must be able to release: the copy gets a reference of its own, from the
+        // state that issued the original.
         value.u64 = 0;
         if (sFunctionHooks.duplicate != nullptr)
-            value.function = sFunctionHooks.duplicate(other.value.function);
+            value.function = sFunctionHooks.duplicate(other.value.function, other.functionOwner);
         ownsFunction = value.function > 0;
+        functionOwner = ownsFunction ? other.functionOwner : 0;
     }
     if (other.counter != nullptr)
         counter = NewCopy(*other.counter);
@@ -140,7 +150,6 @@ Variable& Variable::operator=(const Variable& other) {
         if (copy != nullptr)
             children.Append(copy);
     }
-    return *this;
 }
 
 Variable::Variable(Variable&& other) noexcept : Variable() { TakeFrom(other); }
@@ -148,8 +157,11 @@ Variable::Variable(Variable&& other) noexcept : Variable() { TakeFrom(other); }
 Variable& Variable::operator=(Variable&& other) noexcept {
     if (this == &other || RefuseShared())
         return *this;
+    // Taken aside first: other may be one of the children Clear deletes.
+    Variable taken;
+    taken.TakeFrom(other);
     Clear();
-    TakeFrom(other);
+    TakeFrom(taken);
     return *this;
 }
 
@@ -162,6 +174,7 @@ void Variable::TakeFrom(Variable& other) {
     key = other.key;
     hasKey = other.hasKey;
     ownsFunction = other.ownsFunction;
+    functionOwner = other.functionOwner;
     mTemplate = other.mTemplate;
     counter = other.counter;
     // Array has no move assignment: the pointers are copied and the source forgets them.
@@ -176,6 +189,7 @@ void Variable::TakeFrom(Variable& other) {
     other.key = 0.0;
     other.hasKey = false;
     other.ownsFunction = false;
+    other.functionOwner = 0;
     other.mTemplate = nullptr;
     other.counter = nullptr;
     other.observer = nullptr;
@@ -194,8 +208,9 @@ void Variable::FreeOwned() {
     if (ownsFunction) {
         ownsFunction = false;
         if (!IsArray() && Kind() == _KIND_FUNCTION && value.function > 0 && sFunctionHooks.release != nullptr)
-            sFunctionHooks.release(value.function);
+            sFunctionHooks.release(value.function, functionOwner);
     }
+    functionOwner = 0;
     if (!IsArray() && Kind() == _KIND_TEXT)
         MemFree(value.text);
     else if (!IsArray() && Kind() == _KIND_BYTES)
@@ -305,10 +320,11 @@ VOLUX_SCALAR_SETTER(SetPointer, void*, _KIND_OBJECT, object, static_cast<void*>)
 VOLUX_SCALAR_SETTER(SetFunction, int32_t, _KIND_FUNCTION, i64, int64_t)
 #undef VOLUX_SCALAR_SETTER
 
-bool Variable::AdoptFunction(int32_t reference) {
+bool Variable::AdoptFunction(int32_t reference, uint32_t owner) {
     if (!SetFunction(reference))
         return false;
     ownsFunction = reference > 0;
+    functionOwner = ownsFunction ? owner : 0;
     return true;
 }
 

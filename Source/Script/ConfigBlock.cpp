@@ -539,7 +539,6 @@ void ConfigTree::PushNodeTable(lua_State* state, const ConfigNode* node) const {
 void ConfigTree::PushTable(lua_State* state) const { PushNodeTable(state, root); }
 
 bool LuaScriptManager::RunConfigBlocks(const ByteBuffer& buffer) {
-    lua_State* state = mLuaState;
     bool allRead = true;
     _dword offset = 0;
     while (ConfigTree::StartsBlock(buffer.data + offset, buffer.size - offset)) {
@@ -554,32 +553,39 @@ bool LuaScriptManager::RunConfigBlocks(const ByteBuffer& buffer) {
         if (utf8 == nullptr)
             continue;
         // The config host table lives at [1] of the globals' metatable; global reads
-        // fall through to it when the metatable has no other __index.
-        int top = lua_gettop(state);
-        if (!lua_getmetatable(state, LUA_GLOBALSINDEX)) {
-            lua_newtable(state);
-            lua_pushvalue(state, -1);
-            lua_setmetatable(state, LUA_GLOBALSINDEX);
-        }
-        int meta = lua_gettop(state);
-        lua_rawgeti(state, meta, 1);
-        if (!lua_istable(state, -1)) {
+        // fall through to it when the metatable has no other __index. The metatable is the
+        // scripts' to change: reading its __index may run their code.
+        auto host = [&](lua_State* state) {
+            if (!lua_getmetatable(state, LUA_GLOBALSINDEX)) {
+                lua_newtable(state);
+                lua_pushvalue(state, -1);
+                lua_setmetatable(state, LUA_GLOBALSINDEX);
+            }
+            int meta = lua_gettop(state);
+            lua_rawgeti(state, meta, 1);
+            if (!lua_istable(state, -1)) {
+                lua_pop(state, 1);
+                lua_newtable(state);
+                lua_pushvalue(state, -1);
+                lua_rawseti(state, meta, 1);
+            }
+            int hostTable = lua_gettop(state);
+            lua_getfield(state, meta, "__index");
+            if (lua_isnil(state, -1)) {
+                lua_pushvalue(state, hostTable);
+                lua_setfield(state, meta, "__index");
+            }
             lua_pop(state, 1);
-            lua_newtable(state);
-            lua_pushvalue(state, -1);
-            lua_rawseti(state, meta, 1);
+            lua_pushfstring(state, "%s_host", utf8);
+            lua_pushlightuserdata(state, tree);
+            lua_rawset(state, hostTable);
+            return 0;
+        };
+        if (!Guard(u"Publishing a config block", host)) {
+            MemFree(utf8);
+            allRead = false;
+            continue;
         }
-        int host = lua_gettop(state);
-        lua_getfield(state, meta, "__index");
-        if (lua_isnil(state, -1)) {
-            lua_pushvalue(state, host);
-            lua_setfield(state, meta, "__index");
-        }
-        lua_pop(state, 1);
-        lua_pushfstring(state, "%s_host", utf8);
-        lua_pushlightuserdata(state, tree);
-        lua_rawset(state, host);
-        lua_settop(state, top);
 
         WString line = Format(u"_G.%s = __luaconf.box(_G.%s_host)\n", utf8, utf8);
         MemFree(utf8);

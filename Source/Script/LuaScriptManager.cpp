@@ -2,6 +2,8 @@
 // registry references and calls into script functions.
 #include "Script/LuaScriptManager.h"
 
+#include <cstdio>
+
 #include "Common/EngineContext.h"
 #include "Common/Log.h"
 #include "Common/Memory.h"
@@ -76,20 +78,55 @@ char* Utf8Of(const char16_t* text, int* length) {
 
 namespace {
 // Function references owned by Variables (values read from scripts) are registry references
-// of the engine's script manager.
-int32_t DuplicateFunctionRef(int32_t ref) {
+// of one state, named by its serial. They are duplicated and released in that state only:
+// one the engine's script manager does not have (gone with its manager, or another
+// manager's) is left alone.
+int32_t DuplicateFunctionRef(int32_t ref, _dword owner) {
     IScriptManager* scripts = EngineContext::Get().scriptManager;
-    return scripts != nullptr ? static_cast<LuaScriptManager*>(scripts)->DuplicateRef(ref) : 0;
+    return scripts != nullptr ? static_cast<LuaScriptManager*>(scripts)->DuplicateRef(ref, owner) : 0;
 }
 
-void ReleaseFunctionRef(int32_t ref) {
+void ReleaseFunctionRef(int32_t ref, _dword owner) {
     IScriptManager* scripts = EngineContext::Get().scriptManager;
-    int owned = ref;
     if (scripts != nullptr)
-        scripts->ReleaseRef(owned);
+        static_cast<LuaScriptManager*>(scripts)->ReleaseRefOf(ref, owner);
 }
 
 const VariableFunctionHooks _FUNCTION_HOOKS = {&DuplicateFunctionRef, &ReleaseFunctionRef};
+
+// The last serial given to a state, by any manager of the process; 0 names none.
+_dword sLastSerial = 0;
+
+// The operation GuardEntry is to run. Scripts can reach the entry through the registry:
+// it only runs the record the host's call just handed it.
+struct GuardRecord {
+    LuaScriptManager::GuardBody body;
+    void* context;
+};
+GuardRecord* sPendingGuard = nullptr;
+
+int GuardEntry(lua_State* state) {
+    GuardRecord* record = static_cast<GuardRecord*>(lua_touserdata(state, 1));
+    if (record == nullptr || record != sPendingGuard)
+        return luaL_error(state, "host entry called out of turn");
+    sPendingGuard = nullptr;
+    lua_remove(state, 1);  // the carried values are the body's stack
+    return record->body(state, record->context);
+}
+
+int FullCollection(lua_State* state, void*) {
+    lua_gc(state, LUA_GCCOLLECT, 0);
+    return 0;
+}
+
+// How many attempts a full collection makes to get past failing finalisers.
+constexpr int _COLLECTION_ATTEMPTS = 8;
+
+struct StateSetUpRecord {
+    LuaScriptManager* manager;
+    ScriptStateRecord* record;
+    bool openLibraries;
+};
 } // namespace
 
 LuaScriptManager::LuaScriptManager() {
@@ -135,14 +172,12 @@ LuaScriptManager::~LuaScriptManager() {
     }
 }
 
-int LuaScriptManager::CreateState(lua_State* state) {
-    int owned = 0;
-    if (state == nullptr) {
-        state = luaL_newstate();
-        if (state == nullptr) {
-            PrintBoth(u"[LS] Can't open new lua state");
-            return -1;
-        }
+int LuaScriptManager::SetUpState(lua_State* state) {
+    StateSetUpRecord* setUp = static_cast<StateSetUpRecord*>(lua_touserdata(state, 1));
+    lua_pop(state, 1);
+    LuaScriptManager* manager = setUp->manager;
+    ScriptStateRecord& record = *setUp->record;
+    if (setUp->openLibraries) {
         for (lua_CFunction open : _LIBRARIES) {
             lua_pushcfunction(state, open);
             lua_call(state, 0, 0);
@@ -153,11 +188,7 @@ int LuaScriptManager::CreateState(lua_State* state) {
         if (lua_pcall(state, 0, 0, 0) != 0)
             lua_pop(state, 1);
         lua_pop(state, 1);
-        owned = 1;
     }
-    ScriptStateRecord record;
-    record.state = state;
-    record.owned = owned;
 
     // Object map with weak values.
     lua_newtable(state);
@@ -172,17 +203,17 @@ int LuaScriptManager::CreateState(lua_State* state) {
 
     // Class tables: linked look-up on read, the class-table write on assignment.
     lua_newtable(state);
-    lua_pushlightuserdata(state, this);
+    lua_pushlightuserdata(state, manager);
     lua_pushcclosure(state, &ScriptHostClassRead, 1);
     lua_setfield(state, -2, "__index");
-    lua_pushlightuserdata(state, this);
+    lua_pushlightuserdata(state, manager);
     lua_pushcclosure(state, &ScriptHostClassWrite, 1);
     lua_setfield(state, -2, "__newindex");
     record.proxyMetatable = luaL_ref(state, LUA_REGISTRYINDEX);
 
     // Host slots: their finaliser is the collection hook.
     lua_newtable(state);
-    lua_pushlightuserdata(state, this);
+    lua_pushlightuserdata(state, manager);
     lua_pushcclosure(state, &ScriptHostSlotCollected, 1);
     lua_setfield(state, -2, "__gc");
     lua_pushboolean(state, 0);
@@ -196,6 +227,39 @@ int LuaScriptManager::CreateState(lua_State* state) {
     lua_setmetatable(state, -2);
     record.classLinks = luaL_ref(state, LUA_REGISTRYINDEX);
 
+    // Made once: pushing a new function allocates, and with it may run a collection step
+    // outside any protection.
+    lua_pushcfunction(state, &TracebackHandler);
+    record.tracebackHandler = luaL_ref(state, LUA_REGISTRYINDEX);
+    lua_pushcfunction(state, &GuardEntry);
+    record.guardEntry = luaL_ref(state, LUA_REGISTRYINDEX);
+    return 0;
+}
+
+int LuaScriptManager::CreateState(lua_State* state) {
+    int owned = 0;
+    if (state == nullptr) {
+        state = luaL_newstate();
+        if (state == nullptr) {
+            PrintBoth(u"[LS] Can't open new lua state");
+            return -1;
+        }
+        owned = 1;
+    }
+    ScriptStateRecord record;
+    record.state = state;
+    record.owned = owned;
+    // An adopted state may have run scripts already: their finalisers can fail here too.
+    StateSetUpRecord setUp{this, &record, owned != 0};
+    int code = lua_cpcall(state, &LuaScriptManager::SetUpState, &setUp);
+    if (code != 0) {
+        PrintBoth(u"[LS] Can't set up script state: %ls", ErrorText(state, -1).Text());
+        lua_pop(state, 1);
+        if (owned != 0)
+            lua_close(state);
+        return -1;
+    }
+    record.serial = ++sLastSerial;
     states.Append(record);
     return int(states.Count()) - 1;
 }
@@ -227,17 +291,14 @@ bool LuaScriptManager::ReadScriptFile(const char16_t* path, ByteBuffer& buffer) 
     return true;
 }
 
-int LuaScriptManager::ProtectedCall(int nargs) {
+int LuaScriptManager::CallUnwinding(int nargs, int results, int handler) {
     lua_State* state = mLuaState;
-    int base = lua_gettop(state) - nargs;
-    lua_pushcfunction(state, &TracebackHandler);
-    lua_insert(state, base);
     bool marked = profiling;
     if (marked)
         mProfStack.Push(nullptr);
     _dword depth = callFrames.Length();
     ScriptEntryRecord entry = mEntry;
-    int code = lua_pcall(state, nargs, 1, base);
+    int code = lua_pcall(state, nargs, results, handler);
     // A native call that failed inside never reached its end (the error ended this call,
     // or a script's pcall or coroutine caught it and no later call dropped it): drop its
     // frames and texts so the next call reads its own arguments, and act on this thread
@@ -245,12 +306,96 @@ int LuaScriptManager::ProtectedCall(int nargs) {
     EndFrames(depth);
     mLuaState = state;
     mEntry = entry;
-    lua_remove(state, base);
     if (marked)
         CloseProfileEntriesToMarker();
-    if (code != 0)
-        lua_gc(state, LUA_GCCOLLECT, 0);
     return code;
+}
+
+int LuaScriptManager::ProtectedCall(int nargs) {
+    lua_State* state = mLuaState;
+    int base = lua_gettop(state) - nargs;
+    lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().tracebackHandler);
+    // A script can replace registry entries; then the errors go without their traceback.
+    int handler = lua_tocfunction(state, -1) == &TracebackHandler ? base : 0;
+    lua_insert(state, base);
+    int code = CallUnwinding(nargs, 1, handler);
+    lua_remove(state, base);
+    if (code != 0)
+        CollectProtected(_COLLECTION_ATTEMPTS);
+    return code;
+}
+
+int LuaScriptManager::GuardedCall(GuardBody body, void* context, int carried, int results, WString* error) {
+    lua_State* state = mLuaState;
+    if (state == nullptr) {
+        if (error != nullptr)
+            *error = u"no script state";
+        return LUA_ERRRUN;
+    }
+    int top = lua_gettop(state);
+    if (carried < 0 || carried > top || !lua_checkstack(state, carried + results + 2)) {
+        if (error != nullptr)
+            *error = u"no room on the script stack";
+        return LUA_ERRMEM;
+    }
+    lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().guardEntry);
+    if (lua_tocfunction(state, -1) != &GuardEntry) {
+        lua_pop(state, 1);
+        if (error != nullptr)
+            *error = u"the host's registry entry was replaced";
+        return LUA_ERRRUN;
+    }
+    GuardRecord record{body, context};
+    lua_pushlightuserdata(state, &record);
+    for (int i = carried; i > 0; i--)
+        lua_pushvalue(state, top - i + 1);
+    sPendingGuard = &record;
+    int code = CallUnwinding(carried + 1, results, 0);
+    sPendingGuard = nullptr;
+    if (code != 0) {
+        if (error != nullptr)
+            *error = ErrorText(state, -1);
+        lua_settop(state, top);
+    }
+    return code;
+}
+
+bool LuaScriptManager::LogGuardFailure(const char16_t* what, int code, const WString& error) {
+    if (code == 0)
+        return true;
+    PrintBoth(u"[LS] %ls failed: %ls", NonNull(what), error.IsEmpty() ? u"an error value that is not text" : error.Text());
+    return false;
+}
+
+bool LuaScriptManager::CollectProtected(int attempts) {
+    if (mLuaState == nullptr)
+        return false;
+    for (int attempt = 0; attempt < attempts; attempt++) {
+        WString error;
+        if (GuardedCall(&FullCollection, nullptr, 0, 0, &error) == 0)
+            return true;
+        PrintBoth(u"[LS] Garbage collection stopped at a failing finaliser: %ls",
+                  error.IsEmpty() ? u"an error value that is not text" : error.Text());
+    }
+    return false;
+}
+
+WString LuaScriptManager::ErrorText(lua_State* state, int index) {
+    switch (lua_type(state, index)) {
+        case LUA_TSTRING: {
+            size_t length = 0;
+            const char* text = lua_tolstring(state, index, &length);
+            return WideOf(text, length);
+        }
+        case LUA_TNUMBER: {
+            // The script engine's own number format.
+            char text[64];
+            snprintf(text, sizeof(text), "%.14g", lua_tonumber(state, index));
+            return WideOf(text);
+        }
+        default:
+            return WString();
+    }
 }
 
 void LuaScriptManager::CaptureError(int code) {
@@ -259,14 +404,9 @@ void LuaScriptManager::CaptureError(int code) {
         return;
     }
     int type = lua_type(mLuaState, -1);
-    if (type == LUA_TSTRING || type == LUA_TNUMBER) {
-        size_t length = 0;
-        const char* text = lua_tolstring(mLuaState, -1, &length);
-        lastError = WideOf(text, length);
+    lastError = ErrorText(mLuaState, -1);
+    if (type == LUA_TSTRING || type == LUA_TNUMBER)
         CallErrorCallback(lastError);
-    } else {
-        lastError = u"";
-    }
     lua_pop(mLuaState, 1);
 }
 
@@ -277,12 +417,33 @@ void LuaScriptManager::LogLastError() {
         PrintBoth(u"%ls", lastError.Text());
 }
 
-int LuaScriptManager::ReferenceLoadedChunk(int code) {
-    CaptureError(code);
+int LuaScriptManager::LoadChunk(const char* bytes, size_t length, const char* chunkName) {
+    // The load protects its parsing; the collection step it takes afterwards it does not.
+    int loadCode = 0;
+    auto load = [&](lua_State* state) {
+        loadCode = luaL_loadbuffer(state, bytes, length, chunkName);
+        return 1;  // the chunk or the load's error value
+    };
+    WString error;
+    int code = GuardedCall(load, 0, 1, &error);
+    if (code != 0) {
+        lastError = error;
+        if (!lastError.IsEmpty())
+            CallErrorCallback(lastError);
+        return code;
+    }
+    if (loadCode != 0)
+        CaptureError(loadCode);
+    return loadCode;
+}
+
+int LuaScriptManager::LoadReference(const char* bytes, size_t length, const char* chunkName) {
+    int code = LoadChunk(bytes, length, chunkName);
     if (code != 0) {
         LogLastError();
         return 0;
     }
+    lastError = u"";
     if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TFUNCTION)) {
         lua_pop(mLuaState, 1);
         return 0;
@@ -295,17 +456,16 @@ int LuaScriptManager::LoadString(const char16_t* text) {
     char* utf8 = Utf8Of(text, &length);
     if (utf8 == nullptr)
         return 0;
-    int code = luaL_loadbuffer(mLuaState, utf8, size_t(length), utf8);
+    int ref = LoadReference(utf8, size_t(length), utf8);
     MemFree(utf8);
-    return ReferenceLoadedChunk(code);
+    return ref;
 }
 
 int LuaScriptManager::LoadBuffer(const ByteBuffer& buffer) {
     char chunkName[_CHUNK_NAME_BYTES];
     chunkName[0] = '@';
     WideToUtf8(chunkName + 1, _CHUNK_NAME_BYTES - 1, buffer.name);
-    int code = luaL_loadbuffer(mLuaState, reinterpret_cast<const char*>(buffer.data), buffer.size, chunkName);
-    return ReferenceLoadedChunk(code);
+    return LoadReference(reinterpret_cast<const char*>(buffer.data), buffer.size, chunkName);
 }
 
 int LuaScriptManager::LoadFile(const char16_t* path) {
@@ -318,10 +478,11 @@ int LuaScriptManager::LoadFile(const char16_t* path) {
 }
 
 int LuaScriptManager::RunChunk(const char* bytes, size_t length, const char* chunkName, Variable& result, int mode) {
-    int code = luaL_loadbuffer(mLuaState, bytes, length, chunkName);
-    if (code == 0)
+    int code = LoadChunk(bytes, length, chunkName);
+    if (code == 0) {
         code = ProtectedCall(0);
-    CaptureError(code);
+        CaptureError(code);
+    }
     if (code != 0) {
         LogLastError();
         result.Clear();
@@ -331,7 +492,12 @@ int LuaScriptManager::RunChunk(const char* bytes, size_t length, const char* chu
         lua_pop(mLuaState, 1);
         result.Clear();
     } else if (mode == _RUN_CONVERT) {
-        ReadValue(-1, result);
+        auto read = [&](lua_State*) {
+            ReadValue(1, result);  // the result, carried
+            return 0;
+        };
+        if (!Guard(u"Converting a script result", read, 1))
+            result.Clear();
         lua_pop(mLuaState, 1);
     } else if (CurrentFrame(__builtin_frame_address(0)) != nullptr) {
         // Handed on by this native call's ReturnNothing; outside calls the result is simply
@@ -383,20 +549,22 @@ bool LuaScriptManager::RunFile(Variable& result, const char16_t* path, int mode)
 }
 
 bool LuaScriptManager::SetGlobal(ScriptObject* object, const char* name, const Variable& value) {
-    int top = lua_gettop(mLuaState);
-    if (object != nullptr) {
-        if (!PushObjectTable(object)) {
-            lua_settop(mLuaState, top);
-            return false;
+    bool found = true;
+    auto set = [&](lua_State* state) {
+        if (object != nullptr) {
+            if (!PushObjectTable(object)) {
+                found = false;
+                return 0;
+            }
+        } else {
+            lua_pushvalue(state, LUA_GLOBALSINDEX);
         }
-    } else {
-        lua_pushvalue(mLuaState, LUA_GLOBALSINDEX);
-    }
-    lua_pushstring(mLuaState, NonNull(name));
-    PushValue(value, object);
-    lua_rawset(mLuaState, -3);
-    lua_settop(mLuaState, top);
-    return true;
+        lua_pushstring(state, NonNull(name));
+        PushValue(value, object);
+        lua_rawset(state, -3);
+        return 0;
+    };
+    return Guard(u"Setting a global", set) && found;
 }
 
 bool LuaScriptManager::SetGlobal(ScriptObject* object, const char16_t* name, const Variable& value) {
@@ -406,29 +574,32 @@ bool LuaScriptManager::SetGlobal(ScriptObject* object, const char16_t* name, con
 }
 
 bool LuaScriptManager::GetGlobal(Variable& result, ScriptObject* object, const char* name) {
-    int top = lua_gettop(mLuaState);
-    lua_pushcfunction(mLuaState, &ReadFieldProtected);
-    if (object != nullptr) {
-        if (!PushObjectTable(object)) {
-            lua_settop(mLuaState, top);
-            result.Clear();
-            return false;
+    bool read = false;
+    auto get = [&](lua_State* state) {
+        lua_pushcfunction(state, &ReadFieldProtected);
+        if (object != nullptr) {
+            if (!PushObjectTable(object))
+                return 0;
+        } else {
+            lua_pushvalue(state, LUA_GLOBALSINDEX);
         }
-    } else {
-        lua_pushvalue(mLuaState, LUA_GLOBALSINDEX);
-    }
-    lua_pushstring(mLuaState, NonNull(name));
-    int code = ProtectedCall(2);
-    if (code != 0) {
-        // Only a failed read replaces lastError: it belongs to the last load or run.
-        CaptureError(code);
-        LogLastError();
+        lua_pushstring(state, NonNull(name));
+        // A failing getter is a script error of its own, with its traceback.
+        int code = ProtectedCall(2);
+        if (code != 0) {
+            // Only a failed read replaces lastError: it belongs to the last load or run.
+            CaptureError(code);
+            LogLastError();
+            return 0;
+        }
+        ReadValue(-1, result);
+        read = true;
+        return 0;
+    };
+    if (!Guard(u"Reading a global", get) || !read) {
         result.Clear();
-        lua_settop(mLuaState, top);
         return false;
     }
-    ReadValue(-1, result);
-    lua_settop(mLuaState, top);
     return true;
 }
 
@@ -463,8 +634,13 @@ int LuaScriptManager::MakeFunction(void* function, ScriptThunk thunk) {
         return 0;
     if (profiling)
         RegisterProfileName(function, mClassName != nullptr ? WString(mClassName) + u".__call" : WString(u"__call"));
-    PushNativeClosure(function, thunk);
-    return luaL_ref(mLuaState, LUA_REGISTRYINDEX);
+    int ref = 0;
+    auto make = [&](lua_State* state) {
+        PushNativeClosure(function, thunk);
+        ref = luaL_ref(state, LUA_REGISTRYINDEX);
+        return 0;
+    };
+    return Guard(u"Making a native function", make) ? ref : 0;
 }
 
 intptr_t LuaScriptManager::StoreArgFunction(ScriptObject* object, intptr_t key, int index) {
@@ -504,15 +680,31 @@ void LuaScriptManager::ReleaseRef(int& ref) {
     ref = 0;
 }
 
-int LuaScriptManager::DuplicateRef(int ref) {
-    if (ref <= 0 || mLuaState == nullptr)
+lua_State* LuaScriptManager::StateOfSerial(_dword serial) {
+    if (serial == 0)
+        return nullptr;
+    for (const ScriptStateRecord& record : states)
+        if (record.serial == serial)
+            return record.state;
+    return nullptr;
+}
+
+int LuaScriptManager::DuplicateRef(int ref, _dword serial) {
+    lua_State* state = StateOfSerial(serial);
+    if (ref <= 0 || state == nullptr)
         return 0;
-    lua_rawgeti(mLuaState, LUA_REGISTRYINDEX, ref);
-    if (!lua_isfunction(mLuaState, -1)) {
-        lua_pop(mLuaState, 1);
+    lua_rawgeti(state, LUA_REGISTRYINDEX, ref);
+    if (!lua_isfunction(state, -1)) {
+        lua_pop(state, 1);
         return 0;
     }
-    return luaL_ref(mLuaState, LUA_REGISTRYINDEX);
+    return luaL_ref(state, LUA_REGISTRYINDEX);
+}
+
+void LuaScriptManager::ReleaseRefOf(int ref, _dword serial) {
+    lua_State* state = StateOfSerial(serial);
+    if (ref > 0 && state != nullptr)
+        luaL_unref(state, LUA_REGISTRYINDEX, ref);
 }
 
 intptr_t LuaScriptManager::MoveRefToMember(ScriptObject* object, intptr_t key, int& ref) {
@@ -559,16 +751,22 @@ bool LuaScriptManager::CallMember(ScriptObject* object, intptr_t key, const Vari
                                   Variable* result) {
     if (key == 0)
         return false;
-    int top = lua_gettop(mLuaState);
-    PushMember(object, key);
-    if (!lua_isfunction(mLuaState, -1) || !lua_checkstack(mLuaState, count + 8)) {
-        lua_settop(mLuaState, top);
+    bool ok = false;
+    // The arguments and the result are converted inside the protection, the call has its own.
+    auto call = [&](lua_State* state) {
+        PushMember(object, key);
+        if (!lua_isfunction(state, -1) || !lua_checkstack(state, count + 8))
+            return 0;
+        for (int i = 0; i < count; i++)
+            PushValue(arguments[i], object);
+        ok = CallPushedFunction(count, result);
+        return 0;
+    };
+    if (!Guard(u"Calling a script function", call)) {
+        if (result != nullptr)
+            result->Clear();
         return false;
     }
-    for (int i = 0; i < count; i++)
-        PushValue(arguments[i], object);
-    bool ok = CallPushedFunction(count, result);
-    lua_settop(mLuaState, top);
     return ok;
 }
 
@@ -585,9 +783,6 @@ bool LuaScriptManager::CallFunction(ScriptObject* object, intptr_t key, Variable
     return CallMember(object, key, nullptr, 0, result);
 }
 
-void LuaScriptManager::CollectGarbage() {
-    if (mLuaState != nullptr)
-        lua_gc(mLuaState, LUA_GCCOLLECT, 0);
-}
+void LuaScriptManager::CollectGarbage() { CollectProtected(_COLLECTION_ATTEMPTS); }
 
 } // namespace Volux

@@ -49,8 +49,11 @@ char sGetterTableKey;
 // these functions: scripts can store other light userdata in a class.
 PointerMap sDirectGetters;
 
+// Names starting with "__": the metamethods and "__metatable" an object metatable copies.
+bool IsHostFieldName(const char* name) { return name[0] == '_' && name[1] == '_'; }
+
 // Names that may carry a direct getter: not the metamethods an object metatable copies.
-bool MayHoldDirectGetter(const char* name) { return !(name[0] == '_' && name[1] == '_'); }
+bool MayHoldDirectGetter(const char* name) { return !IsHostFieldName(name); }
 
 // After the instance function under the name at keyIndex went, its direct getter (if
 // the class has one) takes the place again.
@@ -126,11 +129,13 @@ int CallGetter(lua_State* state, int kind, const ScriptEntryRecord& entry) {
     return 1;
 }
 
-// The read after the proxy table: instance metatable, getters, catch-all getter. The
-// getters reach only objects of the class (through its metatable): no class check.
+// The read after the proxy table: instance metatable, getters, catch-all getter. A script
+// can call the metamethod itself with any table as the object: the getters check its class
+// as methods do (the instance metatable is the class's key).
 int ReadThroughClass(lua_State* state, const void* position) {
     ScriptEntryRecord entry;
     entry.position = position;
+    entry.classKey = lua_topointer(state, lua_upvalueindex(2));
     lua_pushvalue(state, 2);
     lua_rawget(state, lua_upvalueindex(2));
     // Non-null for either kind of userdata; a full one's block is never a function.
@@ -268,7 +273,9 @@ int ScriptHostClassRead(lua_State* state) {
 }
 
 // Assignments to absent fields of a class table go to the instance metatable (so
-// scripts can add instance functions) and to the class's linked table.
+// scripts can add instance functions) and to the class's linked table. Names starting with
+// "__" are the host's: the metamethods and "__metatable" every later object of the class
+// copies. Those writes are refused (logged the first time).
 int ScriptHostClassWrite(lua_State* state) {
     LuaScriptManager* manager = ManagerOf(state);
     lua_rawgeti(state, LUA_REGISTRYINDEX, manager->CurrentClassLinks(state));
@@ -279,6 +286,16 @@ int ScriptHostClassWrite(lua_State* state) {
         lua_pushvalue(state, 2);
         lua_pushvalue(state, 3);
         lua_rawset(state, 1);
+        return 0;
+    }
+    if (lua_type(state, 2) == LUA_TSTRING && IsHostFieldName(lua_tostring(state, 2))) {
+        if (!manager->refusedClassWrite) {
+            manager->refusedClassWrite = true;
+            lua_pushlightuserdata(state, reinterpret_cast<void*>(intptr_t(1)));
+            lua_rawget(state, link);
+            PrintBoth(u"[LS] Class %ls keeps its field %ls: names starting with \"__\" are not for scripts to set",
+                      manager->ClassNameOf(lua_topointer(state, -1)).Text(), WideOf(lua_tostring(state, 2)).Text());
+        }
         return 0;
     }
     lua_pushlightuserdata(state, reinterpret_cast<void*>(intptr_t(1)));
@@ -362,62 +379,68 @@ void LuaScriptManager::ObjectTableCollected(HostSlot* slot) {
 bool LuaScriptManager::BeginClass(const char16_t* className, ScriptThunk constructor) {
     if (!VOLUX_CHECK(_SOURCE, mClassName == _null))
         return false;
-    lua_State* state = mLuaState;
     char* name = Utf8Of(className);
     if (name == nullptr)
         return false;
-    lua_newtable(state);
-    int classTable = lua_gettop(state);
-    if (constructor != nullptr) {
-        PushNativeClosure(nullptr, constructor);
-        lua_setfield(state, classTable, "new");
-    }
-    lua_pushvalue(state, classTable);
-    lua_setglobal(state, name);
-
-    luaL_newmetatable(state, name);
-    MemFree(name);
-    int instanceMeta = lua_gettop(state);
-    lua_pushlightuserdata(state, &sGetterTableKey);
-    lua_rawget(state, instanceMeta);
-    if (!lua_istable(state, -1)) {
-        lua_pop(state, 1);
+    const void* classKey = nullptr;
+    auto begin = [&](lua_State* state) {
         lua_newtable(state);
+        int classTable = lua_gettop(state);
+        if (constructor != nullptr) {
+            PushNativeClosure(nullptr, constructor);
+            lua_setfield(state, classTable, "new");
+        }
+        lua_pushvalue(state, classTable);
+        lua_setglobal(state, name);
+
+        luaL_newmetatable(state, name);
+        int instanceMeta = lua_gettop(state);
         lua_pushlightuserdata(state, &sGetterTableKey);
-        lua_pushvalue(state, -2);
-        lua_rawset(state, instanceMeta);
-    }
-    int getters = lua_gettop(state);
-    // The class's closures have no proxy table (upvalue 3 is nil): no proxy check.
-    const lua_CFunction metamethods[] = {&InstanceReadClass, &InstanceWrite, &InstanceText};
-    const char* const names[] = {"__index", "__newindex", "__tostring"};
-    for (int i = 0; i < 3; i++) {
-        lua_pushlightuserdata(state, this);
+        lua_rawget(state, instanceMeta);
+        if (!lua_istable(state, -1)) {
+            lua_pop(state, 1);
+            lua_newtable(state);
+            lua_pushlightuserdata(state, &sGetterTableKey);
+            lua_pushvalue(state, -2);
+            lua_rawset(state, instanceMeta);
+        }
+        int getters = lua_gettop(state);
+        // The class's closures have no proxy table (upvalue 3 is nil): no proxy check.
+        const lua_CFunction metamethods[] = {&InstanceReadClass, &InstanceWrite, &InstanceText};
+        const char* const names[] = {"__index", "__newindex", "__tostring"};
+        for (int i = 0; i < 3; i++) {
+            lua_pushlightuserdata(state, this);
+            lua_pushvalue(state, instanceMeta);
+            lua_pushnil(state);
+            lua_pushvalue(state, getters);
+            lua_pushcclosure(state, metamethods[i], 4);
+            lua_setfield(state, instanceMeta, names[i]);
+        }
+        lua_pop(state, 1);
+
+        lua_rawgeti(state, LUA_REGISTRYINDEX, proxyMetatable);
+        lua_setmetatable(state, classTable);
+        lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().classLinks);
+        lua_pushvalue(state, classTable);
+        lua_newtable(state);
+        lua_pushlightuserdata(state, reinterpret_cast<void*>(intptr_t(1)));
         lua_pushvalue(state, instanceMeta);
-        lua_pushnil(state);
-        lua_pushvalue(state, getters);
-        lua_pushcclosure(state, metamethods[i], 4);
-        lua_setfield(state, instanceMeta, names[i]);
-    }
-    lua_pop(state, 1);
+        lua_rawset(state, -3);
+        lua_rawset(state, -3);
+        lua_pop(state, 1);
 
-    lua_rawgeti(state, LUA_REGISTRYINDEX, proxyMetatable);
-    lua_setmetatable(state, classTable);
-    lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().classLinks);
-    lua_pushvalue(state, classTable);
-    lua_newtable(state);
-    lua_pushlightuserdata(state, reinterpret_cast<void*>(intptr_t(1)));
-    lua_pushvalue(state, instanceMeta);
-    lua_rawset(state, -3);
-    lua_rawset(state, -3);
-    lua_pop(state, 1);
-
-    lua_pushvalue(state, classTable);
-    lua_setfield(state, instanceMeta, "__metatable");
-    WString* knownName = mClassNames.Insert(lua_topointer(state, instanceMeta));
+        lua_pushvalue(state, classTable);
+        lua_setfield(state, instanceMeta, "__metatable");
+        classKey = lua_topointer(state, instanceMeta);
+        return 1;  // the instance metatable stays until EndClass
+    };
+    bool begun = Guard(u"Registering a class", begin, 0, 1);
+    MemFree(name);
+    if (!begun)
+        return false;
+    WString* knownName = mClassNames.Insert(classKey);
     if (knownName != nullptr)
         *knownName = className;
-    lua_remove(state, classTable);  // the instance metatable stays until EndClass
     mClassNameText = className;
     mClassName = mClassNameText.Text();
     return true;
@@ -439,33 +462,32 @@ const void* LuaScriptManager::RegisteringClassKey() {
 void LuaScriptManager::RegisterFunction(const char16_t* name, void* function, ScriptThunk thunk, bool isStatic) {
     if (thunk == nullptr)
         return;
-    lua_State* state = mLuaState;
+    bool global = mClassName == nullptr;
+    if (!global && !VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE))
+        return;
     char* utf8 = Utf8Of(name);
     if (utf8 == nullptr)
         return;
-    if (mClassName == nullptr) {
-        if (profiling)
-            RegisterProfileName(function, WString(NonNull(name)));
-        PushNativeClosure(function, thunk);
-        lua_setglobal(state, utf8);
-        MemFree(utf8);
-        return;
-    }
-    if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE)) {
-        MemFree(utf8);
-        return;
-    }
     if (profiling)
-        RegisterProfileName(function, Format(u"%ls.%ls", mClassName, NonNull(name)));
-    const void* classKey = isStatic ? nullptr : RegisteringClassKey();
-    if (isStatic)
-        lua_getfield(state, -1, "__metatable");  // the class table
-    else
-        lua_pushvalue(state, -1);
-    lua_pushstring(state, utf8);
-    PushNativeClosure(function, thunk, classKey);
-    lua_rawset(state, -3);
-    lua_pop(state, 1);
+        RegisterProfileName(function, global ? WString(NonNull(name)) : Format(u"%ls.%ls", mClassName, NonNull(name)));
+    // A class's functions go to its instance metatable, carried in on top.
+    auto add = [&](lua_State* state) {
+        if (global) {
+            PushNativeClosure(function, thunk);
+            lua_setglobal(state, utf8);
+            return 0;
+        }
+        const void* classKey = isStatic ? nullptr : RegisteringClassKey();
+        if (isStatic)
+            lua_getfield(state, -1, "__metatable");  // the class table
+        else
+            lua_pushvalue(state, -1);
+        lua_pushstring(state, utf8);
+        PushNativeClosure(function, thunk, classKey);
+        lua_rawset(state, -3);
+        return 0;
+    };
+    Guard(u"Registering a function", add, global ? 0 : 1);
     MemFree(utf8);
 }
 
@@ -475,69 +497,68 @@ void LuaScriptManager::RegisterProperty(const char16_t* name, void* getter, Scri
         return;
     if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE))
         return;
-    lua_State* state = mLuaState;
-    int instanceMeta = lua_gettop(state);
-    const void* classKey = lua_topointer(state, instanceMeta);
-    intptr_t getKey = reinterpret_cast<intptr_t>(&sCatchAllKeys[0]);
-    intptr_t setKey = reinterpret_cast<intptr_t>(&sCatchAllKeys[1]);
-    if (!WStringPtr(name).IsEmpty()) {
-        char* utf8 = Utf8Of(name);
-        if (utf8 == nullptr)
-            return;
-        lua_pushstring(state, utf8);
-        MemFree(utf8);
-        const char* interned = lua_tostring(state, -1);
-        getKey = GetterKey(interned);
-        setKey = SetterKey(interned);
-        // The reference keeps the interned text, and so the keys, valid.
-        luaL_ref(state, LUA_REGISTRYINDEX);
-    }
-    const char16_t* shown = NonNull(name);  // the catch-all shows as "Class.(get)"
-    if (getThunk != nullptr) {
-        if (profiling)
-            RegisterProfileName(getter, Format(u"%ls.%ls(%ls)", mClassName, shown, u"get"));
-        PushLightKey(state, getKey);
-        PushNativeClosure(getter, getThunk, classKey);
-        lua_rawset(state, instanceMeta);
+    // The instance metatable is carried in: it is the body's whole stack.
+    auto add = [&](lua_State* state) {
+        int instanceMeta = lua_gettop(state);
+        const void* classKey = lua_topointer(state, instanceMeta);
+        intptr_t getKey = reinterpret_cast<intptr_t>(&sCatchAllKeys[0]);
+        intptr_t setKey = reinterpret_cast<intptr_t>(&sCatchAllKeys[1]);
         if (!WStringPtr(name).IsEmpty()) {
-            lua_pushlightuserdata(state, &sGetterTableKey);
-            lua_rawget(state, instanceMeta);
-            if (lua_istable(state, -1)) {
-                char* utf8 = Utf8Of(name);
-                lua_pushstring(state, utf8 != nullptr ? utf8 : "");
-                MemFree(utf8);
-                int field = lua_gettop(state);
-                bool direct = getThunk == &ScriptMethodThunk && sDirectGetters.Insert(getter, getter);
-                if (direct)
-                    lua_pushlightuserdata(state, getter);
-                else
-                    PushNativeClosure(getter, getThunk, classKey);
-                lua_pushvalue(state, field);
-                lua_pushvalue(state, -2);
-                lua_rawset(state, field - 1);
-                if (direct && MayHoldDirectGetter(lua_tostring(state, field))) {
-                    lua_pushvalue(state, field);
-                    lua_rawget(state, instanceMeta);
-                    bool taken = !lua_isnil(state, -1) && lua_type(state, -1) != LUA_TLIGHTUSERDATA;
-                    lua_pop(state, 1);
-                    if (!taken) {
-                        lua_pushvalue(state, field);
-                        lua_pushvalue(state, -2);
-                        lua_rawset(state, instanceMeta);
-                    }
-                }
-                lua_settop(state, field - 1);
-            }
-            lua_pop(state, 1);
+            Utf8Copy utf8(name);
+            lua_pushstring(state, utf8.Text());
+            const char* interned = lua_tostring(state, -1);
+            getKey = GetterKey(interned);
+            setKey = SetterKey(interned);
+            // The reference keeps the interned text, and so the keys, valid.
+            luaL_ref(state, LUA_REGISTRYINDEX);
         }
-    }
-    if (setThunk != nullptr) {
-        if (profiling)
-            RegisterProfileName(setter, Format(u"%ls.%ls(%ls)", mClassName, shown, u"set"));
-        PushLightKey(state, setKey);
-        PushNativeClosure(setter, setThunk, classKey);
-        lua_rawset(state, instanceMeta);
-    }
+        const char16_t* shown = NonNull(name);  // the catch-all shows as "Class.(get)"
+        if (getThunk != nullptr) {
+            if (profiling)
+                RegisterProfileName(getter, Format(u"%ls.%ls(%ls)", mClassName, shown, u"get"));
+            PushLightKey(state, getKey);
+            PushNativeClosure(getter, getThunk, classKey);
+            lua_rawset(state, instanceMeta);
+            if (!WStringPtr(name).IsEmpty()) {
+                lua_pushlightuserdata(state, &sGetterTableKey);
+                lua_rawget(state, instanceMeta);
+                if (lua_istable(state, -1)) {
+                    lua_pushstring(state, Utf8Copy(name).Text());
+                    int field = lua_gettop(state);
+                    bool direct = getThunk == &ScriptMethodThunk && sDirectGetters.Insert(getter, getter);
+                    if (direct)
+                        lua_pushlightuserdata(state, getter);
+                    else
+                        PushNativeClosure(getter, getThunk, classKey);
+                    lua_pushvalue(state, field);
+                    lua_pushvalue(state, -2);
+                    lua_rawset(state, field - 1);
+                    if (direct && MayHoldDirectGetter(lua_tostring(state, field))) {
+                        lua_pushvalue(state, field);
+                        lua_rawget(state, instanceMeta);
+                        bool taken = !lua_isnil(state, -1) && lua_type(state, -1) != LUA_TLIGHTUSERDATA;
+                        lua_pop(state, 1);
+                        if (!taken) {
+                            lua_pushvalue(state, field);
+                            lua_pushvalue(state, -2);
+                            lua_rawset(state, instanceMeta);
+                        }
+                    }
+                    lua_settop(state, field - 1);
+                }
+                lua_pop(state, 1);
+            }
+        }
+        if (setThunk != nullptr) {
+            if (profiling)
+                RegisterProfileName(setter, Format(u"%ls.%ls(%ls)", mClassName, shown, u"set"));
+            PushLightKey(state, setKey);
+            PushNativeClosure(setter, setThunk, classKey);
+            lua_rawset(state, instanceMeta);
+        }
+        return 0;
+    };
+    Guard(u"Registering a property", add, 1);
 }
 
 void LuaScriptManager::RegisterReadOnlyProperty(const char16_t* name, void* getter, ScriptThunk getThunk) {
@@ -549,151 +570,168 @@ void LuaScriptManager::SetClassField(const char16_t* name, const Variable& value
         return;
     if (!VOLUX_CHECK(_SOURCE, lua_type( mLuaState, -1 ) == LUA_TTABLE))
         return;
-    lua_State* state = mLuaState;
     char* utf8 = Utf8Of(name);
     if (utf8 == nullptr)
         return;
-    if (isStatic)
-        lua_getfield(state, -1, "__metatable");
-    else
-        lua_pushvalue(state, -1);
-    lua_pushstring(state, utf8);
+    auto set = [&](lua_State* state) {
+        if (isStatic)
+            lua_getfield(state, -1, "__metatable");
+        else
+            lua_pushvalue(state, -1);
+        lua_pushstring(state, utf8);
+        PushValue(value);
+        bool cleared = !isStatic && lua_isnil(state, -1);
+        lua_pushvalue(state, -2);
+        lua_insert(state, -3);
+        lua_rawset(state, -4);
+        if (cleared)
+            RestoreDirectGetter(state, lua_gettop(state) - 1, lua_gettop(state));
+        return 0;
+    };
+    Guard(u"Setting a class field", set, 1);
     MemFree(utf8);
-    PushValue(value);
-    bool cleared = !isStatic && lua_isnil(state, -1);
-    lua_pushvalue(state, -2);
-    lua_insert(state, -3);
-    lua_rawset(state, -4);
-    if (cleared)
-        RestoreDirectGetter(state, lua_gettop(state) - 1, lua_gettop(state));
-    lua_pop(state, 2);
 }
 
 bool LuaScriptManager::CreateGlobalObject(const char16_t* objectName, const char16_t* className) {
-    lua_State* state = mLuaState;
-    int top = lua_gettop(state);
     char* classUtf8 = Utf8Of(className);
     char* objectUtf8 = Utf8Of(objectName);
     bool ok = false;
-    bool failedInScript = false;  // the constructor's error is logged already
+    bool failed = false;  // the constructor's error, or the operation's, is logged already
     if (classUtf8 != nullptr && objectUtf8 != nullptr) {
-        lua_getglobal(state, classUtf8);
-        if (lua_istable(state, -1)) {
+        auto create = [&](lua_State* state) {
+            lua_getglobal(state, classUtf8);
+            if (!lua_istable(state, -1))
+                return 0;
             lua_getfield(state, -1, "new");
             lua_remove(state, -2);
-            if (lua_isfunction(state, -1)) {
-                int code = ProtectedCall(0);
-                if (code != 0) {
-                    CaptureError(code);
-                    LogLastError();
-                    failedInScript = true;
-                } else {
-                    lua_setglobal(state, objectUtf8);
-                    ok = true;
-                }
+            if (!lua_isfunction(state, -1))
+                return 0;
+            int code = ProtectedCall(0);
+            if (code != 0) {
+                CaptureError(code);
+                LogLastError();
+                failed = true;
+                return 0;
             }
-        }
-        if (!ok && !failedInScript)
+            lua_setglobal(state, objectUtf8);
+            ok = true;
+            return 0;
+        };
+        if (!Guard(u"Creating a global object", create))
+            failed = true;
+        if (!ok && !failed)
             PrintBoth(u"[LS] Can't create global object %ls of class %ls", NonNull(objectName), NonNull(className));
     }
     MemFree(classUtf8);
     MemFree(objectUtf8);
-    lua_settop(state, top);
     return ok;
 }
 
 ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObject* object, bool withProxy) {
     if (object == nullptr || object->binding != nullptr)
         return object;
-    lua_State* state = mLuaState;
-    int top = lua_gettop(state);
     char* utf8 = Utf8Of(className);
     if (utf8 == nullptr)
         return nullptr;
-    luaL_getmetatable(state, utf8);
+    if (!mObjectTables.Reserve(mObjectTables.Count() + 1) || !mBoundObjects.Reserve(mBoundObjects.Count() + 1)) {
+        MemFree(utf8);
+        PrintBoth(u"[LS] Can't bind object of class %ls: out of memory", NonNull(className));
+        return nullptr;
+    }
+    bool known = true;
+    HostSlot* slot = nullptr;
+    auto bind = [&](lua_State* state) {
+        luaL_getmetatable(state, utf8);
+        int instanceMeta = lua_gettop(state);
+        if (!lua_istable(state, instanceMeta)) {
+            known = false;
+            return 0;
+        }
+        lua_newtable(state);
+        int table = lua_gettop(state);
+        lua_newtable(state);
+        int objectMeta = lua_gettop(state);
+        for (const char* name : _COPIED_METAMETHODS) {
+            lua_getfield(state, instanceMeta, name);
+            if (lua_isnil(state, -1))
+                lua_pop(state, 1);
+            else
+                lua_setfield(state, objectMeta, name);
+        }
+        lua_pushvalue(state, instanceMeta);
+        lua_rawseti(state, objectMeta, _META_INSTANCE);
+        if (!withProxy && !HasGetters(state, instanceMeta)) {
+            // Nothing to compute on a read: the script engine finds the instance functions
+            // in the instance metatable itself, without a native call per look-up.
+            lua_pushvalue(state, instanceMeta);
+            lua_setfield(state, objectMeta, "__index");
+        }
+        if (withProxy) {
+            lua_newtable(state);
+            int proxy = lua_gettop(state);
+            const lua_CFunction accessors[] = {&InstanceRead, &InstanceWrite};
+            const char* const names[] = {"__index", "__newindex"};
+            for (int i = 0; i < 2; i++) {
+                lua_pushlightuserdata(state, this);
+                lua_pushvalue(state, instanceMeta);
+                lua_pushvalue(state, proxy);
+                lua_pushlightuserdata(state, &sGetterTableKey);
+                lua_rawget(state, instanceMeta);
+                lua_pushcclosure(state, accessors[i], 4);
+                lua_setfield(state, objectMeta, names[i]);
+            }
+            lua_rawseti(state, objectMeta, _META_PROXY);
+        }
+        slot = static_cast<HostSlot*>(lua_newuserdata(state, sizeof(HostSlot)));
+        int slotIndex = lua_gettop(state);
+        slot->tag = _HOST_TAG;
+        slot->objectMap = objectMap;
+        slot->object = object;
+        slot->manager = this;
+        slot->table = lua_topointer(state, table);
+        slot->classKey = lua_topointer(state, instanceMeta);
+        lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().slotMetatable);
+        lua_setmetatable(state, slotIndex);
+        lua_pushvalue(state, table);
+        lua_setfenv(state, slotIndex);
+        lua_pushvalue(state, slotIndex);
+        lua_rawseti(state, objectMeta, _META_SLOT);
+        lua_pushvalue(state, objectMeta);
+        lua_setmetatable(state, table);
+
+        const int maps[] = {objectMap, strongMap};
+        const int values[] = {slotIndex, table};
+        for (int i = 0; i < 2; i++) {
+            lua_rawgeti(state, LUA_REGISTRYINDEX, maps[i]);
+            lua_pushlightuserdata(state, object);
+            lua_pushvalue(state, values[i]);
+            lua_rawset(state, -3);
+            lua_pop(state, 1);
+        }
+        return 0;
+    };
+    bool bound = Guard(u"Binding an object", bind);
     MemFree(utf8);
-    int instanceMeta = lua_gettop(state);
-    if (!lua_istable(state, instanceMeta)) {
-        lua_settop(state, top);
+    if (!known) {
         PrintBoth(u"[LS] Can't bind object to unknown class %ls", NonNull(className));
         return nullptr;
     }
-    if (!mObjectTables.Reserve(mObjectTables.Count() + 1) || !mBoundObjects.Reserve(mBoundObjects.Count() + 1)) {
-        lua_settop(state, top);
-        PrintBoth(u"[LS] Can't bind object of class %ls: out of memory", NonNull(className));
+    if (!bound) {
+        // A slot made before the failure must never reach the object: its hook finds no tag.
+        if (slot != nullptr) {
+            slot->object = nullptr;
+            slot->tag = 0;
+        }
         return nullptr;
     }
     ScriptBinding* binding = new ScriptBinding();
     binding->withProxy = withProxy;
     binding->state = MainState();
     binding->className = className;
-
-    lua_newtable(state);
-    int table = lua_gettop(state);
-    lua_newtable(state);
-    int objectMeta = lua_gettop(state);
-    for (const char* name : _COPIED_METAMETHODS) {
-        lua_getfield(state, instanceMeta, name);
-        if (lua_isnil(state, -1))
-            lua_pop(state, 1);
-        else
-            lua_setfield(state, objectMeta, name);
-    }
-    lua_pushvalue(state, instanceMeta);
-    lua_rawseti(state, objectMeta, _META_INSTANCE);
-    if (!withProxy && !HasGetters(state, instanceMeta)) {
-        // Nothing to compute on a read: the script engine finds the instance functions
-        // in the instance metatable itself, without a native call per look-up.
-        lua_pushvalue(state, instanceMeta);
-        lua_setfield(state, objectMeta, "__index");
-    }
-    if (withProxy) {
-        lua_newtable(state);
-        int proxy = lua_gettop(state);
-        const lua_CFunction accessors[] = {&InstanceRead, &InstanceWrite};
-        const char* const names[] = {"__index", "__newindex"};
-        for (int i = 0; i < 2; i++) {
-            lua_pushlightuserdata(state, this);
-            lua_pushvalue(state, instanceMeta);
-            lua_pushvalue(state, proxy);
-            lua_pushlightuserdata(state, &sGetterTableKey);
-            lua_rawget(state, instanceMeta);
-            lua_pushcclosure(state, accessors[i], 4);
-            lua_setfield(state, objectMeta, names[i]);
-        }
-        lua_rawseti(state, objectMeta, _META_PROXY);
-    }
-    HostSlot* slot = static_cast<HostSlot*>(lua_newuserdata(state, sizeof(HostSlot)));
-    int slotIndex = lua_gettop(state);
-    slot->tag = _HOST_TAG;
-    slot->objectMap = objectMap;
-    slot->object = object;
-    slot->manager = this;
-    slot->table = lua_topointer(state, table);
-    slot->classKey = lua_topointer(state, instanceMeta);
-    lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().slotMetatable);
-    lua_setmetatable(state, slotIndex);
-    lua_pushvalue(state, table);
-    lua_setfenv(state, slotIndex);
-    lua_pushvalue(state, slotIndex);
-    lua_rawseti(state, objectMeta, _META_SLOT);
-    lua_pushvalue(state, objectMeta);
-    lua_setmetatable(state, table);
-
-    const int maps[] = {objectMap, strongMap};
-    const int values[] = {slotIndex, table};
-    for (int i = 0; i < 2; i++) {
-        lua_rawgeti(state, LUA_REGISTRYINDEX, maps[i]);
-        lua_pushlightuserdata(state, object);
-        lua_pushvalue(state, values[i]);
-        lua_rawset(state, -3);
-        lua_pop(state, 1);
-    }
     mObjectTables.Insert(slot->table, slot);  // room was reserved above
     mBoundObjects.Insert(object, object);
     binding->slot = slot;
     object->binding = binding;
-    lua_settop(state, top);
     return object;
 }
 

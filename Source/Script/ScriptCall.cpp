@@ -79,11 +79,14 @@ void* LuaScriptManager::BeginCall(void* function) {
     return lua_touserdata(mLuaState, lua_upvalueindex(1));
 }
 
+WString LuaScriptManager::ClassNameOf(const void* classKey) const {
+    const WString* name = mClassNames.Find(classKey);
+    return name != nullptr ? *name : WString(u"?");
+}
+
 WString LuaScriptManager::WrongClassText(const void* expected, const void* found) {
-    const WString* wanted = mClassNames.Find(expected);
-    const WString* given = mClassNames.Find(found);
-    return Format(u"Method called on an object of class %ls: expected an object of class %ls",
-                  given != nullptr ? given->Text() : u"?", wanted != nullptr ? wanted->Text() : u"?");
+    return Format(u"Method called on an object of class %ls: expected an object of class %ls", ClassNameOf(found).Text(),
+                  ClassNameOf(expected).Text());
 }
 
 ScriptObject* LuaScriptManager::SelfOfCall(lua_State* state, bool record, bool* refused) {
@@ -175,6 +178,23 @@ float LuaScriptManager::GetArgFloat(int index) {
 double LuaScriptManager::GetArgDouble(int index) {
     int slot = ArgSlot(index);
     return slot != 0 ? lua_tonumber(mLuaState, slot) : 0.0;
+}
+
+bool LuaScriptManager::GetArgIntInRange(int index, int64_t low, int64_t high, int64_t* value) {
+    int slot = ArgSlot(index);
+    if (slot == 0 || lua_type(mLuaState, slot) != LUA_TNUMBER)
+        return false;
+    double number = lua_tonumber(mLuaState, slot);
+    // Inside the 64-bit range first (NaN fails both comparisons), so the conversion is
+    // defined; a number with a fraction does not convert back to itself.
+    if (!(number >= -9223372036854775808.0 && number < 9223372036854775808.0))
+        return false;
+    int64_t whole = int64_t(number);
+    if (double(whole) != number || whole < low || whole > high)
+        return false;
+    if (value != nullptr)
+        *value = whole;
+    return true;
 }
 
 inline char16_t* LuaScriptManager::TakeTextBuffer() {
@@ -447,9 +467,8 @@ int LuaScriptManager::ReturnString(const char16_t* text) {
         lua_pushlstring(mLuaState, utf8Buffer, size_t(length));
         return Results(callFrames, 1);
     }
-    char* full = Utf8Of(text, &length);
-    lua_pushlstring(mLuaState, full != nullptr ? full : "", full != nullptr ? size_t(length) : 0);
-    MemFree(full);
+    Utf8Copy full(text);
+    lua_pushlstring(mLuaState, full.Text(), full.Length());
     return Results(callFrames, 1);
 }
 

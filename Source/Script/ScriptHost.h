@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "Common/Memory.h"
 #include "Common/WString.h"
 #include "Script/ScriptObject.h"
 
@@ -18,6 +19,23 @@ WString WideOf(const char* utf8, size_t length);
 WString WideOf(const char* utf8);
 // A NUL-terminated UTF-8 copy; free with MemFree. Never null (empty on failure).
 char* Utf8Of(const char16_t* text, int* length = nullptr);
+
+// A UTF-8 copy for a scope whose script calls may raise: freed on the way out, a script
+// error's unwinding included (on the targets whose unwinder runs destructors).
+class Utf8Copy {
+public:
+    explicit Utf8Copy(const char16_t* text) : mText(Utf8Of(text, &mLength)) {}
+    ~Utf8Copy() { MemFree(mText); }
+    Utf8Copy(const Utf8Copy&) = delete;
+    Utf8Copy& operator=(const Utf8Copy&) = delete;
+    // Never null: empty when the copy failed.
+    const char* Text() const { return mText != nullptr ? mText : ""; }
+    size_t Length() const { return mText != nullptr ? size_t(mLength) : 0; }
+
+private:
+    int mLength = 0;
+    char* mText;
+};
 
 // Pushes a light userdata key (a pointer-sized number used as a table key).
 inline void PushLightKey(lua_State* state, intptr_t key) {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "Common/Log.h"
+#include "Script/LuaScriptManager.h"
 #include "ScriptHost.h"
 
 namespace Volux {
@@ -107,13 +108,19 @@ bool RegisterField(IScriptManager& scripts, const char16_t* name, const ScriptFi
         PrintBoth(u"[LS] Field %ls has no getter", NonNull(name));
         return false;
     }
-    lua_State* state = scripts.GetState();
-    if (state == nullptr)
+    if (scripts.GetState() == nullptr)
         return false;
     // The copy lives with the state: anchored in the registry until the state closes.
-    void* memory = lua_newuserdata(state, sizeof(ScriptField));
-    ScriptField* copy = new (memory) ScriptField(field);
-    luaL_ref(state, LUA_REGISTRYINDEX);
+    ScriptField* copy = nullptr;
+    auto keep = [&](lua_State* state) {
+        ScriptField* made = new (lua_newuserdata(state, sizeof(ScriptField))) ScriptField(field);
+        luaL_ref(state, LUA_REGISTRYINDEX);
+        copy = made;
+        return 0;
+    };
+    // The engine's one implementation of the interface.
+    if (!static_cast<LuaScriptManager&>(scripts).Guard(u"Keeping a field descriptor", keep))
+        return false;
     if (field.set == nullptr)
         scripts.RegisterReadOnlyProperty(name, copy, &FieldGetThunk);
     else

@@ -129,10 +129,11 @@ struct ValueReader {
                 return;
             case LUA_TFUNCTION:
                 // The reference is the Variable's: released with its value, duplicated for
-                // its copies. Whoever keeps it longer takes it with TakeFunction.
+                // its copies, in this state only. Whoever keeps it longer takes it with
+                // TakeFunction.
                 Reset(result);
                 lua_pushvalue(state, index);
-                result.AdoptFunction(luaL_ref(state, LUA_REGISTRYINDEX));
+                result.AdoptFunction(luaL_ref(state, LUA_REGISTRYINDEX), manager->CurrentSerial());
                 return;
             default:
                 if (typed && IsNumericKind(kind))
@@ -227,10 +228,8 @@ void LuaScriptManager::ReadValue(int index, Variable& result) {
 namespace {
 
 void PushText(lua_State* state, const char16_t* text) {
-    int length = 0;
-    char* utf8 = Utf8Of(text, &length);
-    lua_pushlstring(state, utf8 != nullptr ? utf8 : "", utf8 != nullptr ? size_t(length) : 0);
-    MemFree(utf8);
+    Utf8Copy utf8(text);
+    lua_pushlstring(state, utf8.Text(), utf8.Length());
 }
 
 } // namespace
@@ -307,7 +306,10 @@ void LuaScriptManager::PushValueAt(const Variable& value, ScriptObject* object, 
         }
         case _KIND_FUNCTION: {
             int ref = value.AsFunction();
-            if (ref > 0) {
+            if (value.OwnsFunction() && value.functionOwner != CurrentSerial()) {
+                // Another state's reference: the number means nothing here.
+                lua_pushnil(state);
+            } else if (ref > 0) {
                 lua_rawgeti(state, LUA_REGISTRYINDEX, ref);
             } else if (object != nullptr && value.hasKey && PushObjectTable(object)) {
                 // The function an object keeps under a light key (the Variable's key).

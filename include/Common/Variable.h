@@ -43,10 +43,14 @@ using VariableObserver = void (*)(Variable* variable, int event);
 // What a Variable does with a script function reference it owns (kind 17 set with
 // AdoptFunction, or copied from one that owned its reference): a copy takes a reference of
 // its own through duplicate, clearing or overwriting the value gives it back through release.
-// The script host installs these; without them owned references are only forgotten.
+// A reference is only meaningful in the script state that issued it, which the owner number
+// names (given to AdoptFunction, kept with the value): the hooks act in that state alone and
+// do nothing once it is gone. The script host installs these; without them owned references
+// are only forgotten.
 struct VariableFunctionHooks {
-    int32_t (*duplicate)(int32_t reference);  // a new reference to the same function, or 0
-    void (*release)(int32_t reference);
+    // A new reference to the same function, issued by the same owner; 0 when there is none.
+    int32_t (*duplicate)(int32_t reference, uint32_t owner);
+    void (*release)(int32_t reference, uint32_t owner);
 };
 
 // Scalars share the first 8 bytes; a setter zeroes all of them first, so a narrow kind
@@ -80,11 +84,14 @@ public:
     // Copies the name and zeroes value and key; an array gets its counter "#" (kind 10)
     // and, with dictionary elements, its element template.
     explicit Variable(const char16_t* name, _dword type = _KIND_NONE);
-    // Deep copies; the source's observer is told with _VARIABLE_READ.
+    // Deep copies; the source's observer is told with _VARIABLE_READ. The source may be
+    // part of the target's own tree (root = root.Child(0)): it is copied before the target
+    // lets its old contents go.
     Variable(const Variable& other);
     Variable& operator=(const Variable& other);
     // Takes everything over, observer included, without telling it: the value only moves
-    // (as when an Array<Variable> grows). The source is left empty.
+    // (as when an Array<Variable> grows). The source is left empty; it may be part of the
+    // target's own tree, as for copies.
     Variable(Variable&& other) noexcept;
     Variable& operator=(Variable&& other) noexcept;
     // Tells the observer _VARIABLE_CLEARED.
@@ -127,11 +134,13 @@ public:
     bool SetPointer(void* object);      // kind 16
     // Kind 17 with a reference the caller keeps owning (the variable never releases it).
     bool SetFunction(int32_t reference);
-    // Kind 17 with a reference the variable owns from now on: released when the value is
-    // cleared or replaced, duplicated for copies (see VariableFunctionHooks).
-    bool AdoptFunction(int32_t reference);
-    // Kind 17: hands the reference over to the caller, who releases it; the variable keeps
-    // the number but no longer owns it. 0 for other kinds.
+    // Kind 17 with a reference the variable owns from now on, issued by the script state
+    // owner names: released when the value is cleared or replaced, duplicated for copies
+    // (see VariableFunctionHooks).
+    bool AdoptFunction(int32_t reference, uint32_t owner);
+    // Kind 17: hands the reference over to the caller, who releases it (in the state that
+    // issued it, functionOwner); the variable keeps the number but no longer owns it. 0 for
+    // other kinds.
     int32_t TakeFunction();
     bool OwnsFunction() const { return ownsFunction; }
     // Installs the hooks for owned function references (null: none). One set per process.
@@ -192,6 +201,7 @@ public:
     double key;            // numeric key of the entry when it came from a script table
     bool hasKey;
     bool ownsFunction;     // kind 17: the reference is released with the value
+    uint32_t functionOwner;  // kind 17 set by AdoptFunction: the state that issued it, else 0
     Variable* mTemplate;   // arrays of dictionaries: the element template (empty name)
     Variable* counter;     // arrays: the child "#" (kind 10) holding the element count
     Array<Variable*> children;  // owned
@@ -199,6 +209,9 @@ public:
 
 private:
     void FreeOwned();
+    // Deep copy of other into this empty variable.
+    void CopyFrom(const Variable& other);
+    // Takes other's contents over into this empty variable; other is left empty.
     void TakeFrom(Variable& other);
     bool SetScalar(_dword kind, const VariableValue& v);
     void UpdateCounter();

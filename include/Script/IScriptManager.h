@@ -137,6 +137,11 @@ public:
     virtual void CollectGarbage() = 0;                                                                      // 89
     virtual bool SaveConfig(const ConfigTree* config, const char16_t* name, const char16_t* path) = 0;      // 90
     virtual int ReturnNoResult() = 0;                                                                       // 91
+    // An integer argument checked against [low, high]: false (value untouched) for an
+    // absent argument, one that is not a number (numeric text included), NaN, a number with
+    // a fraction or one outside the range; else the number is stored in value (when given).
+    // The GetArgInt and GetArgUInt readers convert any argument instead.
+    virtual bool GetArgIntInRange(int index, int64_t low, int64_t high, int64_t* value) = 0;               // 92
 };
 
 // Native functions in the convenient form: read arguments from the manager, end with one

@@ -41,6 +41,11 @@ struct ScriptStateRecord {
     int owned = 0;           // the manager created the state and closes it
     int slotMetatable = 0;   // metatable of host slots: carries the collection hook
     int classLinks = 0;      // class table -> its linked table, weak keys
+    int tracebackHandler = 0;  // the message handler of protected calls
+    int guardEntry = 0;      // the function host operations run through (see GuardedCall)
+    // Process-wide number of the state, never reused: what a Variable's owned function
+    // reference names as its owner, so that it is only ever duplicated or released there.
+    _dword serial = 0;
 };
 
 // One native call in progress. Return operations leave their values on the call's stack and
@@ -182,6 +187,7 @@ public:
     uint64_t GetArgUInt64(int index) override;
     float GetArgFloat(int index) override;
     double GetArgDouble(int index) override;
+    bool GetArgIntInRange(int index, int64_t low, int64_t high, int64_t* value) override;
     const char16_t* GetArgString(int index) override;
     ScriptObject* GetArgObject(int index) override;
     bool GetArgValue(int index, Variable& result) override;
@@ -221,9 +227,42 @@ public:
     void CollectGarbage() override;
     bool SaveConfig(const ConfigTree* config, const char16_t* name, const char16_t* path) override;
 
-    // A new registry reference to the function another one names (0 when it names none):
-    // what a Variable copying an owned function reference takes.
-    int DuplicateRef(int ref);
+    // A new registry reference, in the state with the given serial, to the function ref
+    // names there; 0 when it names none or the manager has no such state. What a Variable
+    // copying an owned function reference takes.
+    int DuplicateRef(int ref, _dword serial);
+    // Releases ref in the state with the given serial; nothing when the manager has no such
+    // state (its references went with it).
+    void ReleaseRefOf(int ref, _dword serial);
+    // The serial of the current state: the owner of the references it issues.
+    _dword CurrentSerial() { return CurrentRecord().serial; }
+    // The name a class was registered with, from its key (instance metatable); "?" if none.
+    WString ClassNameOf(const void* classKey) const;
+
+    // Host operations under a protected call. Working on a state can raise a script error
+    // anywhere: a metamethod fails, an allocation's collection step runs a finaliser that
+    // fails, memory runs out. Such an error must never leave the host, so every operation
+    // callers reach from outside script calls runs its state work through these. body runs
+    // on the current thread with a copy of the top `carried` values of the caller's stack as
+    // its whole stack (the values stay where they are) and returns how many values it left on
+    // top; the first `results` of them end up on the caller's stack. GuardedCall returns the
+    // engine's code: on failure nothing is left and error (when given) receives the error's
+    // text. A state must be current.
+    using GuardBody = int (*)(lua_State* state, void* context);
+    int GuardedCall(GuardBody body, void* context, int carried, int results, WString* error);
+    // The same for a callable body(lua_State*) -> int.
+    template <class Body>
+    int GuardedCall(Body& body, int carried, int results, WString* error) {
+        GuardBody call = [](lua_State* state, void* context) { return (*static_cast<Body*>(context))(state); };
+        return GuardedCall(call, &body, carried, results, error);
+    }
+    // A guarded operation whose failure is logged as one "[LS] <what> failed: <error>" line;
+    // false then.
+    template <class Body>
+    bool Guard(const char16_t* what, Body& body, int carried = 0, int results = 0) {
+        WString error;
+        return LogGuardFailure(what, GuardedCall(body, carried, results, &error), error);
+    }
 
     // Value conversion (ScriptValues.cpp). PushValue pushes exactly one value; object is
     // the owner of a function stored under a light key (kind 17 without reference).
@@ -282,6 +321,9 @@ public:
     void CaptureError(int code);
     // Logs lastError once on each stream.
     void LogLastError();
+    // The text of an error value without converting it on the stack (a number's conversion
+    // allocates, and with it may run a collection step): empty for values of other types.
+    static WString ErrorText(lua_State* state, int index);
 
     // Script profiling hooks (ScriptProfiler.cpp).
     void OnHook(lua_State* state, void* debugRecord);
@@ -306,6 +348,11 @@ public:
     // Reads "LUC1" blocks (ConfigBlock.cpp); false when the buffer had none or a block failed.
     bool RunConfigBlocks(const ByteBuffer& buffer);
 
+    // A full collection under a protected call. A failing finaliser stops a collection where
+    // it is; the attempts that follow go on with the finalisers still due. Each failure is
+    // logged as one "[LS]" line. False when the last attempt failed too.
+    bool CollectProtected(int attempts);
+
     ScriptErrorCallback errorCallback = nullptr;
     Array<ConfigTree*> configTrees;
     Array<ScriptStateRecord> states;
@@ -329,11 +376,26 @@ public:
     // The innermost native call's run (_RUN_LEAVE) left its result on the call's stack, for
     // ReturnNothing to hand on. Each call has its own: false outside calls.
     bool resultLeft = false;
+    // A script tried to change a class's "__" field: logged the first time only.
+    bool refusedClassWrite = false;
 
 private:
-    // After a load with the given result: a registry reference to the loaded chunk, or 0 with
-    // the error captured and logged.
-    int ReferenceLoadedChunk(int code);
+    // Loads a chunk under a protected call: 0 with the chunk on top, or the error's code
+    // with nothing left and its text in lastError (the error callback told), not logged.
+    int LoadChunk(const char* bytes, size_t length, const char* chunkName);
+    // pcall of what is on top with the native-call bookkeeping every protected call needs:
+    // calls a failed call left behind are dropped, the thread and entry come back.
+    int CallUnwinding(int nargs, int results, int handler);
+    // Logs a failed guarded operation; true when code is 0.
+    static bool LogGuardFailure(const char16_t* what, int code, const WString& error);
+    // The state set-up run under lua_cpcall: libraries (when opened here) and the host's
+    // registry entries.
+    static int SetUpState(lua_State* state);
+    // The script state with the given serial, or null.
+    lua_State* StateOfSerial(_dword serial);
+
+    // A registry reference to the loaded chunk, or 0 with the error captured and logged.
+    int LoadReference(const char* bytes, size_t length, const char* chunkName);
     // The current state's record (a copy's source) for the hidden references.
     ScriptStateRecord& CurrentRecord();
     // Pops the frames above depth and releases their argument texts.

@@ -369,7 +369,8 @@ TEST(Variable, MovingKeepsTheTreeAndTellsNoObserver) {
 }
 
 namespace {
-// Stands in for the script host: references are numbers, duplicates count upwards.
+// Stands in for the script host: references are numbers, duplicates count upwards, and
+// each is released with the owner it was issued by, recorded as reference * 10 + owner.
 struct FakeReferences {
     static std::vector<int32_t>& Released() {
         static std::vector<int32_t> released;
@@ -379,8 +380,8 @@ struct FakeReferences {
         static int32_t next = 100;
         return next;
     }
-    static int32_t Duplicate(int32_t) { return Next()++; }
-    static void Release(int32_t reference) { Released().push_back(reference); }
+    static int32_t Duplicate(int32_t, uint32_t owner) { return owner == 0 ? 0 : Next()++; }
+    static void Release(int32_t reference, uint32_t owner) { Released().push_back(reference * 10 + int32_t(owner)); }
 };
 } // namespace
 
@@ -392,31 +393,65 @@ TEST(Variable, OwnedFunctionReferencesAreDuplicatedAndReleasedOnce) {
     FakeReferences::Next() = 100;
     {
         Variable tree(u"tree", _KIND_DICT);
-        tree.AddChild(u"onClick", _KIND_NONE).AdoptFunction(7);
+        tree.AddChild(u"onClick", _KIND_NONE).AdoptFunction(7, 3);
         tree.AddChild(u"borrowed", _KIND_NONE).SetFunction(8);  // the caller keeps this one
         Variable copy(tree);
         EXPECT_EQ(copy.Find(u"onClick").AsFunction(), 100);
         EXPECT_TRUE(copy.Find(u"onClick").OwnsFunction());
+        EXPECT_EQ(copy.Find(u"onClick").functionOwner, 3u);
         EXPECT_EQ(copy.Find(u"borrowed").AsFunction(), 8);
         EXPECT_FALSE(copy.Find(u"borrowed").OwnsFunction());
         Variable moved(static_cast<Variable&&>(copy));
         EXPECT_TRUE(released.empty());
         moved.Find(u"onClick").SetInt32(1);  // overwriting gives the reference back
-        EXPECT_EQ(released, std::vector<int32_t>({100}));
+        EXPECT_EQ(released, std::vector<int32_t>({1003}));
 
         Variable taken;
-        taken.AdoptFunction(9);
+        taken.AdoptFunction(9, 3);
         EXPECT_EQ(taken.TakeFunction(), 9);
         EXPECT_FALSE(taken.OwnsFunction());
         EXPECT_EQ(taken.AsFunction(), 9);
     }
-    EXPECT_EQ(released, std::vector<int32_t>({100, 7}));
+    EXPECT_EQ(released, std::vector<int32_t>({1003, 73}));
     // Without hooks an owned reference is only forgotten, and a copy owns nothing.
     Variable::SetFunctionHooks(nullptr);
     Variable alone;
-    alone.AdoptFunction(5);
+    alone.AdoptFunction(5, 3);
     Variable copy(alone);
     EXPECT_FALSE(copy.OwnsFunction());
     alone.Clear();
     EXPECT_EQ(released.size(), 2u);
+}
+
+TEST(Variable, AssignedFromItsOwnDescendant) {
+    // root {a {b {leaf = "deep"}, n = 7}}
+    auto build = [](Variable& root) {
+        root = Variable(u"root", _KIND_DICT);
+        root.CreatePath(u"a.b.leaf", _KIND_TEXT).SetText(u"deep");
+        root.CreatePath(u"a.n", _KIND_INT32).SetInt32(7);
+    };
+    struct Case {
+        const char* label;
+        std::function<void(Variable&)> assign;
+        const char16_t* name;
+        const char16_t* leafPath;  // where "deep" is afterwards
+    } cases[] = {
+        {"copy of a child", [](Variable& root) { root = root.Child(0); }, u"a", u"b.leaf"},
+        {"copy of a grandchild", [](Variable& root) { root = root.Child(0).Child(0); }, u"b", u"leaf"},
+        {"move of a child", [](Variable& root) { root = std::move(root.Child(0)); }, u"a", u"b.leaf"},
+        {"move of a grandchild", [](Variable& root) { root = std::move(root.Find(u"a.b")); }, u"b", u"leaf"},
+    };
+    for (const Case& c : cases) {
+        Variable root;
+        build(root);
+        c.assign(root);
+        EXPECT_EQ(Str(root.name), c.name) << c.label;
+        EXPECT_EQ(Str(root.Find(c.leafPath).AsText()), u"deep") << c.label;
+    }
+    // An element of an array of dictionaries, its fields made from the template.
+    TwoEntries entries;
+    entries.list = entries.list.Child(1);
+    EXPECT_TRUE(entries.list.IsDictionary());
+    EXPECT_EQ(Str(entries.list.Find(u"name").AsText()), u"second");
+    EXPECT_EQ(entries.list.Find(u"size").AsInt32(), 7);
 }

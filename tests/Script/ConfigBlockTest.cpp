@@ -227,3 +227,13 @@ TEST_F(ConfigBlockTest, HostValuesThatAreNotTreesAreRefused) {
     EXPECT_EQ(Run(scripts, u"return tostring((pcall(expandConfig, nil)))"), u"false");
     EXPECT_EQ(scripts.FindConfigTree(&scripts), nullptr);
 }
+
+TEST_F(ConfigBlockTest, PublishingABlockSurvivesARaisingGlobalsMetatable) {
+    // Reading __index of the globals' metatable goes through the metatable's own metatable.
+    Variable ignored;
+    ASSERT_TRUE(scripts.RunString(ignored, u"setmetatable(_G, setmetatable({}, {__index = function() error('meta boom', 2) end}))",
+                                  u"meta.lua", _RUN_DISCARD));
+    EXPECT_FALSE(RunBytes(scripts, Header("cfg") + Strings({}) + NodeRecord(0, 0)));
+    EXPECT_NE(log.trace.find(u"[LS] Publishing a config block failed: meta boom"), std::u16string::npos) << Narrow(log.trace);
+    EXPECT_EQ(Run(scripts, u"return tostring(rawget(_G, 'cfg'))"), u"nil");
+}

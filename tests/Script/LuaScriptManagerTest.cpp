@@ -2,6 +2,7 @@
 // references and calls into script functions.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <lua.hpp>
 #include <string>
 
@@ -45,6 +46,15 @@ int RunBrokenBuffer(IScriptManager& scripts, ScriptObject*) {
 }
 
 int Ping(IScriptManager& scripts, ScriptObject*) { return scripts.ReturnInt32(1); }
+
+class Plain : public ScriptObject {};
+
+// Leaves a proxy whose finaliser fails as garbage: the next full collection runs it.
+const char16_t* const _FAILING_FINALISER =
+    u"local p = newproxy(true) getmetatable(p).__gc = function() error('gc boom') end p = nil ";
+// With the step multiplier at 0 one collection step runs a whole cycle, finalisers included;
+// after the restart that step is due at the next allocation, whoever makes it.
+const char16_t* const _STEP_DUE = u"collectgarbage('setstepmul', 0) collectgarbage('restart')";
 
 // Runs the text in a fresh manager and yields mode-1 results as text.
 class ScriptRun : public testing::Test {
@@ -287,4 +297,127 @@ TEST_F(ScriptRun, FullCollectionAfterFailure) {
     ASSERT_TRUE(scripts.RunString(result, u"probe = setmetatable({}, {__mode = 'v'})", u"p.lua", _RUN_DISCARD));
     EXPECT_FALSE(scripts.RunString(result, u"probe[1] = {} error('x')", u"p.lua", _RUN_DISCARD));
     EXPECT_EQ(Run(u"return tostring(probe[1])"), u"nil");
+}
+
+TEST(LuaScriptManagerGuardTest, FailingFinalisersNeverLeaveTheHost) {
+    struct Case {
+        const char* name;
+        std::u16string setUp;  // run first; whether it fails is up to the case
+        // What the host operation gives back (a reference made before the set-up at hand).
+        std::function<bool(LuaScriptManager&, int)> operation;
+        bool expected;
+        const char16_t* logged;  // the line of the finaliser's error
+    } cases[] = {
+        {"the collection after a failed run", std::u16string(_FAILING_FINALISER) + u"error('script failed')",
+         [](LuaScriptManager& m, int) { return Str(m.GetLastError()).find(u"script failed") != std::u16string::npos; },
+         true, u"[LS] Garbage collection stopped at a failing finaliser: gc.lua:1: gc boom"},
+        {"a requested collection", _FAILING_FINALISER, [](LuaScriptManager& m, int) { m.CollectGarbage(); return true; },
+         true, u"[LS] Garbage collection stopped at a failing finaliser: gc.lua:1: gc boom"},
+        {"setting a global", std::u16string(_FAILING_FINALISER) + _STEP_DUE,
+         [](LuaScriptManager& m, int) {
+             Variable text;
+             text.SetText(u"allocated");
+             return m.SetGlobal(nullptr, "g", text);
+         },
+         false, u"[LS] Setting a global failed: gc.lua:1: gc boom"},
+        {"reading a global", std::u16string(_FAILING_FINALISER) + _STEP_DUE,
+         [](LuaScriptManager& m, int) {
+             Variable read;
+             return m.GetGlobal(read, nullptr, "print");
+         },
+         false, u"[LS] Reading a global failed: gc.lua:1: gc boom"},
+        {"calling a function with a text", std::u16string(_FAILING_FINALISER) + _STEP_DUE,
+         [](LuaScriptManager& m, int ref) {
+             Variable text;
+             text.SetText(u"argument");
+             Variable result;
+             return m.CallFunction(nullptr, ref, text, &result);
+         },
+         false, u"[LS] Calling a script function failed: gc.lua:1: gc boom"},
+        {"running a chunk", std::u16string(_FAILING_FINALISER) + _STEP_DUE,
+         [](LuaScriptManager& m, int) {
+             Variable result;
+             return m.RunString(result, u"return 'x'", u"later.lua", _RUN_CONVERT);
+         },
+         false, u"gc.lua:1: gc boom"},  // the run's own error
+        {"loading a chunk", std::u16string(_FAILING_FINALISER) + _STEP_DUE,
+         [](LuaScriptManager& m, int) { return m.LoadString(u"return 1") != 0; }, false,
+         u"gc.lua:1: gc boom"},  // the load's own error
+        {"binding an object", std::u16string(_FAILING_FINALISER) + _STEP_DUE,
+         [](LuaScriptManager& m, int) {
+             Plain* plain = new Plain();
+             bool bound = m.BindObject(u"Plain", plain, false) != nullptr;
+             if (!bound)
+                 delete plain;
+             return bound;
+         },
+         false, u"[LS] Binding an object failed: gc.lua:1: gc boom"},
+        {"registering a class", std::u16string(_FAILING_FINALISER) + _STEP_DUE,
+         [](LuaScriptManager& m, int) {
+             bool begun = m.BeginClass(u"Late", nullptr);
+             if (begun)
+                 m.EndClass();
+             return begun;
+         },
+         false, u"[LS] Registering a class failed: gc.lua:1: gc boom"},
+        {"making a native function", std::u16string(_FAILING_FINALISER) + _STEP_DUE,
+         [](LuaScriptManager& m, int) { return m.MakeFunction(reinterpret_cast<void*>(&Ping), &ScriptFunctionThunk) != 0; },
+         false, u"[LS] Making a native function failed: gc.lua:1: gc boom"},
+    };
+    for (const Case& c : cases) {
+        LogCapture log;
+        LuaScriptManager scripts;
+        ASSERT_TRUE(scripts.BeginClass(u"Plain", nullptr));
+        scripts.EndClass();
+        int ref = scripts.LoadString(u"return ...");
+        ASSERT_GT(ref, 0);
+        lua_State* state = scripts.GetState();
+        Variable ignored;
+        scripts.RunString(ignored, c.setUp.c_str(), u"gc.lua", _RUN_DISCARD);
+        int top = lua_gettop(state);
+        EXPECT_EQ(c.operation(scripts, ref), c.expected) << c.name;
+        EXPECT_EQ(lua_gettop(state), top) << c.name;
+        EXPECT_EQ(Occurrences(log.trace, u"gc boom"), 1u) << c.name << ": " << Narrow(log.trace);
+        EXPECT_EQ(Occurrences(log.trace, c.logged), 1u) << c.name << ": " << Narrow(log.trace);
+        // The host goes on working.
+        Variable result;
+        EXPECT_TRUE(scripts.RunString(result, u"return tostring(1 + 1)", u"after.lua", _RUN_CONVERT)) << c.name;
+        EXPECT_EQ(Str(result.AsText()), u"2") << c.name;
+        scripts.ReleaseRef(ref);
+    }
+}
+
+TEST(LuaScriptManagerGuardTest, RaisingGlobalsMetamethodsFailTheOperationOnly) {
+    struct Case {
+        const char* name;
+        std::function<bool(LuaScriptManager&)> operation;  // what it gives back
+        bool expected;
+        const char16_t* logged;
+    } cases[] = {
+        {"registering a class", [](LuaScriptManager& m) { return m.BeginClass(u"Late", nullptr); }, false,
+         u"[LS] Registering a class failed: no new global Late"},
+        {"registering a global function",
+         [](LuaScriptManager& m) {
+             RegisterStatic(m, u"late", &Ping);
+             return true;
+         },
+         true, u"[LS] Registering a function failed: no new global late"},
+        {"creating a global object of an unknown class",
+         [](LuaScriptManager& m) { return m.CreateGlobalObject(u"object", u"Missing"); }, false,
+         u"[LS] Creating a global object failed: no global Missing"},
+    };
+    for (const Case& c : cases) {
+        LogCapture log;
+        LuaScriptManager scripts;
+        Variable ignored;
+        ASSERT_TRUE(scripts.RunString(ignored,
+                                      u"setmetatable(_G, {__newindex = function(_, k) error('no new global ' .. k, 2) end, "
+                                      u"__index = function(_, k) error('no global ' .. k, 2) end})",
+                                      u"strict.lua", _RUN_DISCARD));
+        lua_State* state = scripts.GetState();
+        int top = lua_gettop(state);
+        EXPECT_EQ(c.operation(scripts), c.expected) << c.name;
+        EXPECT_EQ(lua_gettop(state), top) << c.name;
+        EXPECT_EQ(Occurrences(log.trace, c.logged), 1u) << c.name << ": " << Narrow(log.trace);
+    }
 }

@@ -609,3 +609,56 @@ TEST_F(ScriptBindingTest, MethodsRefuseObjectsOfAnotherClassAsSelf) {
     // GetArgObject takes objects of any class.
     EXPECT_EQ(Run(u"return tostring(isWidget(g))"), u"true");
 }
+
+TEST_F(ScriptBindingTest, AccessorsRefuseObjectsOfAnotherClassAsSelf) {
+    ASSERT_TRUE(scripts.BeginClass(u"Gadget", &NewGadget));
+    RegisterMethod(scripts, u"add", &Add);
+    scripts.EndClass();
+    Widget* loose = new Widget();
+    ASSERT_EQ(scripts.BindObject(u"Loose", loose, false), loose);
+    GiveToScripts(loose, "l");
+    // A script holding an object metatable can call its accessors with any table.
+    Exec(u"w = Widget.new() g = Gadget.new() widgetMeta = debug.getmetatable(w) looseMeta = debug.getmetatable(l)");
+    struct Case {
+        const char16_t* call;
+        const char16_t* expected;  // result, or the error message's end
+    } cases[] = {
+        {u"widgetMeta.__index(w, 'size')", u"3"},
+        {u"widgetMeta.__index({}, 'size')", u"-1"},  // not an object: no self
+        {u"widgetMeta.__index(g, 'size')", u"expected an object of class Widget"},
+        {u"widgetMeta.__index(g, 'label')", u"expected an object of class Widget"},
+        {u"looseMeta.__index(l, 'free')", u"any:free"},
+        {u"looseMeta.__index(w, 'free')", u"expected an object of class Loose"},
+        {u"widgetMeta.__newindex(g, 'size', 9)", u"expected an object of class Widget"},
+        {u"looseMeta.__newindex(w, 'xfield', 1)", u"expected an object of class Loose"},
+    };
+    for (const Case& c : cases) {
+        std::u16string result =
+            Run(Format(u"local ok, result = pcall(function() return %ls end) return tostring(result)", c.call));
+        std::u16string expected = c.expected;
+        ASSERT_GE(result.size(), expected.size()) << Narrow(c.call) << " -> " << Narrow(result);
+        EXPECT_EQ(result.substr(result.size() - expected.size()), expected) << Narrow(c.call) << " -> " << Narrow(result);
+    }
+    EXPECT_EQ(Run(u"return tostring(g:add(0, 0))"), u"50");
+}
+
+TEST_F(ScriptBindingTest, ClassTablesKeepTheFieldsLaterObjectsCopy) {
+    Exec(u"Widget.__metatable = nil Widget.__index = nil Widget.__newindex = rawset "
+         u"Widget.__tostring = function() return 'forged' end Widget.extra = function() return 'added' end");
+    struct Case {
+        const char16_t* expression;
+        const char16_t* expected;
+    } cases[] = {
+        {u"getmetatable(Widget.new()) == Widget", u"true"},
+        {u"Widget.new().size", u"3"},
+        {u"(function() local w = Widget.new() w.size = 8 return w.size end)()", u"8"},
+        {u"tostring(Widget.new()):sub(1, 9)", u"table: 0x"},
+        {u"rawget(Widget, '__metatable')", u"nil"},
+        {u"Widget.new():extra()", u"added"},  // other names still add instance functions
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Run(Format(u"return tostring(%ls)", c.expression)), c.expected) << Narrow(c.expression);
+    // Logged for the first refused write only.
+    EXPECT_NE(log.trace.find(u"[LS] Class Widget keeps its field __metatable"), std::u16string::npos) << Narrow(log.trace);
+    EXPECT_EQ(log.trace.find(u"keeps its field __index"), std::u16string::npos) << Narrow(log.trace);
+}

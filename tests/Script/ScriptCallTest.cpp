@@ -103,6 +103,14 @@ int KeepFunction(IScriptManager& scripts, ScriptObject*) {
     return scripts.ReturnNothing();
 }
 
+// Argument 0 checked against [argument 1, argument 2]: the number, or "refused".
+int InRange(IScriptManager& scripts, ScriptObject*) {
+    int64_t value = -7;
+    if (!scripts.GetArgIntInRange(0, scripts.GetArgInt64(1), scripts.GetArgInt64(2), &value))
+        return scripts.ReturnString(u"refused");
+    return scripts.ReturnInt64(value);
+}
+
 class ScriptCallTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -113,6 +121,7 @@ protected:
         RegisterStatic(scripts, u"runAndHandOn", &RunAndHandOn);
         RegisterStatic(scripts, u"returns", &Returns);
         RegisterStatic(scripts, u"keepFunction", &KeepFunction);
+        RegisterStatic(scripts, u"inRange", &InRange);
     }
     std::u16string Run(const char16_t* text) {
         Variable result;
@@ -455,4 +464,37 @@ TEST_F(ScriptCallTest, EachCallEndsWithExactlyOneResult) {
         EXPECT_EQ(log.trace.find(u"[LS] ") != std::u16string::npos, c.logged) << c.returns;
     }
     EXPECT_EQ(scripts.callFrames.Length(), 0u);
+}
+
+TEST_F(ScriptCallTest, RangeCheckedIntegerReader) {
+    struct Case {
+        const char16_t* arguments;  // value, low, high
+        const char16_t* expected;
+    } cases[] = {
+        {u"6, 0, 6", u"6"},
+        {u"0, 0, 6", u"0"},
+        {u"-3, -5, 5", u"-3"},
+        {u"7, 0, 6", u"refused"},
+        {u"-1, 0, 6", u"refused"},
+        {u"2^32 + 3, 0, 6", u"refused"},  // the UInt32 reader would see 3
+        {u"2^32, 0, 6", u"refused"},
+        {u"0/0, 0, 6", u"refused"},
+        {u"1/0, 0, 6", u"refused"},
+        {u"-1/0, 0, 6", u"refused"},
+        {u"2.5, 0, 6", u"refused"},
+        {u"'3', 0, 6", u"refused"},
+        {u"true, 0, 6", u"refused"},
+        {u"nil, 0, 6", u"refused"},
+        {u"{}, 0, 6", u"refused"},
+        {u"-2^63, -2^63, 2^63", u"-9.2233720368548e+18"},
+        {u"2^53, -2^63, 2^63", u"9.007199254741e+15"},
+        {u"2^63, -2^63, 2^63", u"refused"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Run(Format(u"return tostring(inRange(%ls))", c.arguments)), c.expected) << Narrow(c.arguments);
+    EXPECT_EQ(Run(u"return tostring(inRange())"), u"refused");
+    // Outside a call there is no argument.
+    int64_t value = 5;
+    EXPECT_FALSE(scripts.GetArgIntInRange(0, 0, 10, &value));
+    EXPECT_EQ(value, 5);
 }

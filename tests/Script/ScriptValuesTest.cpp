@@ -321,3 +321,48 @@ TEST_F(ScriptValuesTest, FunctionValuesReadIntoVariablesReleaseTheirReferences) 
     Read(u"1", target);
     EXPECT_EQ(FunctionReferences(state), before);
 }
+
+TEST_F(ScriptValuesTest, OwnedReferencesStayWithTheStateThatIssuedThem) {
+    lua_State* zero = scripts.GetState();
+    Variable kept;
+    Read(u"function() return 'zero' end", kept);
+    ASSERT_TRUE(kept.OwnsFunction());
+    int before = FunctionReferences(zero);
+    ASSERT_EQ(scripts.CreateState(nullptr), 1);
+    ASSERT_TRUE(scripts.SwitchState(1));
+    int ref = scripts.LoadString(u"return 'one'");
+    ASSERT_EQ(ref, kept.AsFunction());  // the same number in the other state's registry
+    {
+        Variable copy(kept);
+        EXPECT_EQ(FunctionReferences(zero), before + 1);
+        EXPECT_EQ(Check(copy, u"v"), u"nil");  // names nothing in this state
+    }
+    EXPECT_EQ(FunctionReferences(zero), before);
+    kept.Clear();
+    EXPECT_EQ(FunctionReferences(zero), before - 1);
+    Variable result;
+    ASSERT_TRUE(scripts.CallFunction(nullptr, ref, &result));
+    EXPECT_EQ(std::u16string(result.AsText().Text()), u"one");
+    scripts.ReleaseRef(ref);
+    ASSERT_TRUE(scripts.SwitchState(0));
+}
+
+TEST(ScriptValuesManagerTest, OwnedReferenceOutlivingItsManagerIsLeftAlone) {
+    LogCapture log;
+    Variable kept;
+    {
+        LuaScriptManager first;
+        ASSERT_TRUE(first.RunString(kept, u"return function() return 'first' end", u"first.lua", _RUN_CONVERT));
+        ASSERT_TRUE(kept.OwnsFunction());
+    }
+    LuaScriptManager second;
+    int ref = second.LoadString(u"return 'second'");
+    ASSERT_EQ(ref, kept.AsFunction());  // a new state hands out the same numbers
+    Variable copy(kept);
+    EXPECT_FALSE(copy.OwnsFunction());
+    kept.Clear();
+    Variable result;
+    ASSERT_TRUE(second.CallFunction(nullptr, ref, &result));
+    EXPECT_EQ(std::u16string(result.AsText().Text()), u"second");
+    second.ReleaseRef(ref);
+}
