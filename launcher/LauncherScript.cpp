@@ -298,15 +298,10 @@ const char16_t* StoredArgText(IScriptManager& scripts, int index) {
 const char16_t* ArgText(IScriptManager& scripts, int index) { return NonNull(StoredArgText(scripts, index)); }
 
 int SlotArg(IScriptManager& scripts, int index) {
-    // Only a script number, read whole: an unsigned read would wrap 2^32 + 3 to slot 3, and a
-    // text would read as slot 0.
-    Variable value;
-    if (!scripts.GetArgValue(index, value) || value.Kind() != _dword(_KIND_DOUBLE))
-        return -1;
-    const double slot = value.AsDouble();
-    if (!(slot >= 0.0 && slot < double(LauncherState::_FRAME_SLOTS)) || slot != double(int(slot)))
-        return -1;
-    return int(slot);
+    // A whole number in range: an unsigned read would wrap 2^32 + 3 to slot 3, and a text
+    // would read as slot 0.
+    int64_t slot = -1;
+    return scripts.GetArgIntInRange(index, 0, LauncherState::_FRAME_SLOTS - 1, &slot) ? int(slot) : -1;
 }
 
 VoluxLauncherButton::~VoluxLauncherButton() {
