@@ -118,6 +118,15 @@ void FrameWindow::Show() {
     ShowWindow(window, SW_SHOW);
 }
 
+void FrameWindow::LookChanged() {
+    if (window == nullptr)
+        return;
+    if (paintMode == 0)
+        RefreshLayered();
+    else
+        InvalidateRect(window, nullptr, FALSE);
+}
+
 void FrameWindow::RefreshLayered() {
     // Hidden frames compose when they are shown: building a frame costs no compositions.
     if (window != nullptr && IsWindowVisible(window))
@@ -203,13 +212,17 @@ FrameButton& FrameWindow::AddButton(int kind, ScriptObject* object, const FrameR
     button.imageHover = DecodeNamedImage(hover);
     button.imageDown = DecodeNamedImage(down);
     button.handCursor = handCursor;
-    return buttons.Append(std::move(button));
+    FrameButton& added = buttons.Append(std::move(button));
+    LookChanged();
+    return added;
 }
 
 FrameLabel& FrameWindow::AddLabel(FrameLabel&& label) {
     if (label.alignment < 0 || label.alignment > 2)
         label.alignment = 0;
-    return labels.Append(std::move(label));
+    FrameLabel& added = labels.Append(std::move(label));
+    LookChanged();
+    return added;
 }
 
 FrameProgressBar& FrameWindow::AddProgressBar(int id, const FrameRect& rect, const char16_t* fontFace, int colour,
@@ -224,7 +237,9 @@ FrameProgressBar& FrameWindow::AddProgressBar(int id, const FrameRect& rect, con
     bar.alignment = alignment;
     bar.filledImage = DecodeNamedImage(filled);
     bar.emptyImage = DecodeNamedImage(empty);
-    return progressBars.Append(std::move(bar));
+    FrameProgressBar& added = progressBars.Append(std::move(bar));
+    LookChanged();
+    return added;
 }
 
 bool FrameWindow::SetProgress(float progress) {

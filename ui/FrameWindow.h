@@ -159,6 +159,8 @@ public:
     void PushLayered();
     // A layered frame's look changed: pushed at once when visible, else when next shown.
     void RefreshLayered();
+    // Something drawn was added or changed: refresh in either paint mode.
+    void LookChanged();
 
     static void SetMessageHook(FrameMessageHook hook);
     static FrameMessageHook MessageHook();

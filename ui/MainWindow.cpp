@@ -317,6 +317,10 @@ LRESULT MainWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         if (custom) {
             if (message == WM_NCACTIVATE && wparam == 0)
                 return 1;
+            // The system paints the Windows menu bar (and its own caption, which the title bar
+            // then covers); without a menu bar nothing of its frame is needed.
+            if (message == WM_NCPAINT && menu != nullptr)
+                DefWindowProcW(hwnd, message, wparam, lparam);
             PaintTitleBar();
             return message == WM_NCACTIVATE ? 1 : 0;
         }

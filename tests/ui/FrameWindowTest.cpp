@@ -153,6 +153,22 @@ TEST_F(FrameWindowTest, HandlerThatDestroysTheFrameEndsTheMessage) {
     EXPECT_EQ(Clicks().size(), 1u);  // the second button of the gone frame is not clicked
 }
 
+TEST_F(FrameWindowTest, ElementsAddedToAShownFrameAreDrawn) {
+    FrameWindow frame(1);
+    ASSERT_TRUE(frame.Create(u"direct", 0, 0, 100, 100, 1));
+    frame.Show();
+    UpdateWindow(frame.window);
+    RECT pending;
+    ASSERT_FALSE(GetUpdateRect(frame.window, &pending, FALSE));
+    frame.AddButton(2, nullptr, MakeFrameRect(10, 10, 20, 20), u"up.png", u"", u"", 0);
+    EXPECT_TRUE(GetUpdateRect(frame.window, &pending, FALSE));
+    UpdateWindow(frame.window);
+    FrameLabel label;
+    label.text = u"new";
+    frame.AddLabel(std::move(label));
+    EXPECT_TRUE(GetUpdateRect(frame.window, &pending, FALSE));
+}
+
 TEST_F(FrameWindowTest, RegionsMustBeSoundRegionData) {
     struct Case {
         const char16_t* name;
