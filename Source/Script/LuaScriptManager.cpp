@@ -209,6 +209,9 @@ int LuaScriptManager::SetUpState(lua_State* state) {
     lua_pushlightuserdata(state, manager);
     lua_pushcclosure(state, &ScriptHostClassWrite, 1);
     lua_setfield(state, -2, "__newindex");
+    // Hidden from getmetatable, and setmetatable cannot take it off a class table.
+    lua_pushboolean(state, 0);
+    lua_setfield(state, -2, "__metatable");
     record.proxyMetatable = luaL_ref(state, LUA_REGISTRYINDEX);
 
     // Host slots: their finaliser is the collection hook.

@@ -168,6 +168,26 @@ int ReadThroughClass(lua_State* state, const void* position) {
 
 int InstanceReadClass(lua_State* state) { return ReadThroughClass(state, VOLUX_ENTRY_POSITION()); }
 
+constexpr const char* _REPLACED_ENTRY = "the host's registry entry was replaced";
+
+// PushHostTable for code running under a protected call or as a metamethod: a replaced
+// entry fails the operation with a script error.
+void PushHostTableOrRaise(lua_State* state, int ref) {
+    lua_rawgeti(state, LUA_REGISTRYINDEX, ref);
+    if (!lua_istable(state, -1))
+        luaL_error(state, _REPLACED_ENTRY);
+}
+
+// The script error of a field written on a value that is not an object of the class whose
+// metamethod was called. Pushes the message and leaves nothing with a destructor alive.
+void PushWrongWriteTarget(lua_State* state, LuaScriptManager* manager, const void* expected, const HostSlot* slot) {
+    WString text = slot != nullptr ? manager->WrongClassText(expected, slot->classKey)
+                                   : Format(u"Field written on a %ls value: expected an object of class %ls",
+                                            WideOf(luaL_typename(state, 1)).Text(), manager->ClassNameOf(expected).Text());
+    Utf8Copy utf8(text.Text());
+    lua_pushlstring(state, utf8.Text(), utf8.Length());
+}
+
 // __index of object tables: (object, key). Upvalues: manager, instance metatable, the
 // proxy table (objects with a proxy only) and the class's getter table.
 int InstanceRead(lua_State* state) {
@@ -182,7 +202,16 @@ int InstanceRead(lua_State* state) {
 }
 
 // __newindex of object tables: (object, key, value); upvalues as for InstanceRead.
+// The object must be one of this class: the metamethod can be called by hand with any
+// value, and a raw write must not land in a number or in another class's object.
 int InstanceWrite(lua_State* state) {
+    const void* classKey = lua_topointer(state, lua_upvalueindex(2));
+    LuaScriptManager* manager = ManagerOf(state);
+    HostSlot* slot = manager->SlotAt(state, 1);
+    if (slot == nullptr || slot->classKey != classKey) {
+        PushWrongWriteTarget(state, manager, classKey, slot);
+        return lua_error(state);
+    }
     int kind = PushAccessor(state, lua_upvalueindex(2), 2, true);
     if (kind != 0) {
         lua_pushvalue(state, 1);
@@ -246,6 +275,15 @@ bool HasGetters(lua_State* state, int instanceMeta) {
 
 } // namespace
 
+bool PushHostTable(lua_State* state, int ref) {
+    lua_rawgeti(state, LUA_REGISTRYINDEX, ref);
+    if (lua_istable(state, -1))
+        return true;
+    lua_pop(state, 1);
+    PrintBoth(u"[LS] Script objects are out of reach: %ls", WideOf(_REPLACED_ENTRY).Text());
+    return false;
+}
+
 ScriptObject::~ScriptObject() {
     if (binding == nullptr)
         return;
@@ -261,8 +299,10 @@ ScriptObject::~ScriptObject() {
 // The class table's linked table: (class table, key) reads it; the instance
 // metatable is not searched, as with the engine extension it replaces.
 int ScriptHostClassRead(lua_State* state) {
+    if (!lua_istable(state, 1))
+        return luaL_error(state, "Class field read on a %s value: expected a class table", luaL_typename(state, 1));
     LuaScriptManager* manager = ManagerOf(state);
-    lua_rawgeti(state, LUA_REGISTRYINDEX, manager->CurrentClassLinks(state));
+    PushHostTableOrRaise(state, manager->CurrentClassLinks(state));
     lua_pushvalue(state, 1);
     lua_rawget(state, -2);
     if (!lua_istable(state, -1))
@@ -277,8 +317,10 @@ int ScriptHostClassRead(lua_State* state) {
 // "__" are the host's: the metamethods and "__metatable" every later object of the class
 // copies. Those writes are refused (logged the first time).
 int ScriptHostClassWrite(lua_State* state) {
+    if (!lua_istable(state, 1))
+        return luaL_error(state, "Class field written on a %s value: expected a class table", luaL_typename(state, 1));
     LuaScriptManager* manager = ManagerOf(state);
-    lua_rawgeti(state, LUA_REGISTRYINDEX, manager->CurrentClassLinks(state));
+    PushHostTableOrRaise(state, manager->CurrentClassLinks(state));
     lua_pushvalue(state, 1);
     lua_rawget(state, -2);
     int link = lua_gettop(state);
@@ -330,17 +372,18 @@ int ScriptHostSlotCollected(lua_State* state) {
     if (object != nullptr && !manager->IsClosing()) {
         // The collector has dropped the slot from the weak map already; an entry still
         // naming it (one set again since) must go all the same.
-        lua_rawgeti(state, LUA_REGISTRYINDEX, slot->objectMap);
-        lua_pushlightuserdata(state, object);
-        lua_rawget(state, -2);
-        bool same = lua_touserdata(state, -1) == slot;
-        lua_pop(state, 1);
-        if (same) {
+        if (PushHostTable(state, slot->objectMap)) {
             lua_pushlightuserdata(state, object);
-            lua_pushnil(state);
-            lua_rawset(state, -3);
+            lua_rawget(state, -2);
+            bool same = lua_touserdata(state, -1) == slot;
+            lua_pop(state, 1);
+            if (same) {
+                lua_pushlightuserdata(state, object);
+                lua_pushnil(state);
+                lua_rawset(state, -3);
+            }
+            lua_pop(state, 1);
         }
-        lua_pop(state, 1);
     }
     // The destructors this runs act on the thread running the collection, which is alive:
     // the thread a failed native call left current may be a dead coroutine.
@@ -384,6 +427,10 @@ bool LuaScriptManager::BeginClass(const char16_t* className, ScriptThunk constru
         return false;
     const void* classKey = nullptr;
     auto begin = [&](lua_State* state) {
+        // Checked before anything is made: a failure leaves no class behind.
+        PushHostTableOrRaise(state, proxyMetatable);
+        PushHostTableOrRaise(state, CurrentRecord().classLinks);
+        lua_pop(state, 2);
         lua_newtable(state);
         int classTable = lua_gettop(state);
         if (constructor != nullptr) {
@@ -395,6 +442,8 @@ bool LuaScriptManager::BeginClass(const char16_t* className, ScriptThunk constru
 
         luaL_newmetatable(state, name);
         int instanceMeta = lua_gettop(state);
+        if (!lua_istable(state, instanceMeta))
+            luaL_error(state, _REPLACED_ENTRY);
         lua_pushlightuserdata(state, &sGetterTableKey);
         lua_rawget(state, instanceMeta);
         if (!lua_istable(state, -1)) {
@@ -418,9 +467,9 @@ bool LuaScriptManager::BeginClass(const char16_t* className, ScriptThunk constru
         }
         lua_pop(state, 1);
 
-        lua_rawgeti(state, LUA_REGISTRYINDEX, proxyMetatable);
+        PushHostTableOrRaise(state, proxyMetatable);
         lua_setmetatable(state, classTable);
-        lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().classLinks);
+        PushHostTableOrRaise(state, CurrentRecord().classLinks);
         lua_pushvalue(state, classTable);
         lua_newtable(state);
         lua_pushlightuserdata(state, reinterpret_cast<void*>(intptr_t(1)));
@@ -641,6 +690,11 @@ ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObje
     bool known = true;
     HostSlot* slot = nullptr;
     auto bind = [&](lua_State* state) {
+        // The tables binding writes to, checked before anything is made.
+        PushHostTableOrRaise(state, objectMap);
+        PushHostTableOrRaise(state, strongMap);
+        PushHostTableOrRaise(state, CurrentRecord().slotMetatable);
+        lua_pop(state, 3);
         luaL_getmetatable(state, utf8);
         int instanceMeta = lua_gettop(state);
         if (!lua_istable(state, instanceMeta)) {
@@ -690,7 +744,7 @@ ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObje
         slot->manager = this;
         slot->table = lua_topointer(state, table);
         slot->classKey = lua_topointer(state, instanceMeta);
-        lua_rawgeti(state, LUA_REGISTRYINDEX, CurrentRecord().slotMetatable);
+        PushHostTableOrRaise(state, CurrentRecord().slotMetatable);
         lua_setmetatable(state, slotIndex);
         lua_pushvalue(state, table);
         lua_setfenv(state, slotIndex);
@@ -702,7 +756,7 @@ ScriptObject* LuaScriptManager::BindObject(const char16_t* className, ScriptObje
         const int maps[] = {objectMap, strongMap};
         const int values[] = {slotIndex, table};
         for (int i = 0; i < 2; i++) {
-            lua_rawgeti(state, LUA_REGISTRYINDEX, maps[i]);
+            PushHostTableOrRaise(state, maps[i]);
             lua_pushlightuserdata(state, object);
             lua_pushvalue(state, values[i]);
             lua_rawset(state, -3);
@@ -750,7 +804,8 @@ void LuaScriptManager::FreeBinding(ScriptObject* object) {
                 continue;
             const int maps[] = {record.objectMap, record.strongMap};
             for (int map : maps) {
-                lua_rawgeti(state, LUA_REGISTRYINDEX, map);
+                if (!PushHostTable(state, map))
+                    continue;
                 lua_pushlightuserdata(state, object);
                 lua_pushnil(state);
                 lua_rawset(state, -3);
@@ -772,7 +827,8 @@ bool LuaScriptManager::PushObjectTable(ScriptObject* object) {
     for (int round = 0; round < 2; round++) {
         ScriptBinding* binding = object->binding;
         if (binding->slot != nullptr) {
-            lua_rawgeti(state, LUA_REGISTRYINDEX, objectMap);
+            if (!PushHostTable(state, objectMap))
+                return false;
             lua_pushlightuserdata(state, object);
             lua_rawget(state, -2);
             if (lua_touserdata(state, -1) == binding->slot) {
@@ -816,8 +872,7 @@ void LuaScriptManager::PushObject(ScriptObject* object) {
         return;
     }
     ScriptBinding* binding = object->binding;
-    if (binding->strongHeld) {
-        lua_rawgeti(mLuaState, LUA_REGISTRYINDEX, strongMap);
+    if (binding->strongHeld && PushHostTable(mLuaState, strongMap)) {
         lua_pushlightuserdata(mLuaState, object);
         lua_pushnil(mLuaState);
         lua_rawset(mLuaState, -3);

@@ -112,18 +112,22 @@ ScriptObject* LuaScriptManager::SelfOfCall(lua_State* state, bool record, bool* 
 
 ScriptObject* LuaScriptManager::FetchThis(bool peek) { return SelfOfCall(mLuaState, !peek); }
 
+// The readers run inside the call whose arguments they read, below its entry: a call that
+// failed inside a script call the reader made (a "__tostring" catching the error) is
+// dropped, and the thread is the reading call's again.
 int LuaScriptManager::ArgSlot(int index) {
-    _dword depth = callFrames.Length();
-    if (depth == 0 || index < 0)
+    ScriptCallFrame* frame = CurrentFrame(__builtin_frame_address(0));
+    if (frame == nullptr || index < 0)
         return 0;
-    int slot = index + callFrames.Top().firstArg;
+    int slot = index + frame->firstArg;
     return slot <= lua_gettop(mLuaState) ? slot : 0;
 }
 
 int LuaScriptManager::GetArgCount() {
-    if (callFrames.Length() == 0)
+    ScriptCallFrame* frame = CurrentFrame(__builtin_frame_address(0));
+    if (frame == nullptr)
         return 0;
-    int count = lua_gettop(mLuaState) - (callFrames.Top().firstArg - 1);
+    int count = lua_gettop(mLuaState) - (frame->firstArg - 1);
     return count > 0 ? count : 0;
 }
 
@@ -249,11 +253,15 @@ const char16_t* LuaScriptManager::GetArgString(int index) {
             lua_pushvalue(state, slot);
             utf8 = lua_tolstring(state, -1, &length);
             break;
-        case LUA_TTABLE:
+        case LUA_TTABLE: {
             top = lua_gettop(state);
             if (luaL_getmetafield(state, slot, "__tostring")) {
                 lua_pushvalue(state, slot);
                 lua_call(state, 1, 1);
+                // The script may have caught a failed native call: its frame is still on
+                // top and the thread may be the failed call's. Neither is this call's.
+                ScriptCallFrame* frame = CurrentFrame(__builtin_frame_address(0));
+                mLuaState = frame != nullptr ? frame->state : state;
                 if (lua_type(state, -1) == LUA_TSTRING)
                     utf8 = lua_tolstring(state, -1, &length);
             }
@@ -262,6 +270,7 @@ const char16_t* LuaScriptManager::GetArgString(int index) {
                 address = object != nullptr ? static_cast<const void*>(object) : lua_topointer(state, slot);
             }
             break;
+        }
         case LUA_TNIL:
             fixed = u"nil";
             break;

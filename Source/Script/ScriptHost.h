@@ -88,6 +88,11 @@ struct HostSlot {
     const void* classKey;       // the object's class (its instance metatable's address)
 };
 
+// Pushes the host's table under the registry reference ref and returns true. Scripts reach
+// the registry (debug.getregistry) and can replace the entry: false then, nothing pushed,
+// and one "[LS]" line.
+bool PushHostTable(lua_State* state, int ref);
+
 // Metamethods the states are made with (ScriptBinding.cpp); upvalue 1 is the manager.
 int ScriptHostClassRead(lua_State* state);
 int ScriptHostClassWrite(lua_State* state);

@@ -291,11 +291,13 @@ void LuaScriptManager::PushValueAt(const Variable& value, ScriptObject* object, 
             // Only a pointer the object map knows is an object; any other pointer goes
             // to scripts as light userdata and is never dereferenced.
             void* pointer = value.AsPointer();
-            lua_rawgeti(state, LUA_REGISTRYINDEX, objectMap);
-            lua_pushlightuserdata(state, pointer);
-            lua_rawget(state, -2);
-            bool known = lua_type(state, -1) == LUA_TUSERDATA || IsBoundWithoutTable(pointer);
-            lua_pop(state, 2);
+            bool known = false;
+            if (pointer != nullptr && PushHostTable(state, objectMap)) {
+                lua_pushlightuserdata(state, pointer);
+                lua_rawget(state, -2);
+                known = lua_type(state, -1) == LUA_TUSERDATA || IsBoundWithoutTable(pointer);
+                lua_pop(state, 2);
+            }
             if (pointer == nullptr)
                 lua_pushnil(state);
             else if (known)

@@ -238,6 +238,8 @@ public:
     _dword CurrentSerial() { return CurrentRecord().serial; }
     // The name a class was registered with, from its key (instance metatable); "?" if none.
     WString ClassNameOf(const void* classKey) const;
+    // The script error text of a method called with an object of another class.
+    WString WrongClassText(const void* expected, const void* found);
 
     // Host operations under a protected call. Working on a state can raise a script error
     // anywhere: a metamethod fails, an allocation's collection step runs a finaliser that
@@ -405,8 +407,6 @@ private:
     // Starts the results of the call running at here: values of an earlier return operation
     // of the same call are dropped (the last one counts, logged once). Null outside calls.
     ScriptCallFrame* BeginResults(const void* here);
-    // The script error text of a method called with an object of another class.
-    WString WrongClassText(const void* expected, const void* found);
     // Stack slot of argument index, 0 when outside a call or beyond the last argument.
     int ArgSlot(int index);
     int RunChunk(const char* bytes, size_t length, const char* chunkName, Variable& result, int mode);

@@ -662,3 +662,100 @@ TEST_F(ScriptBindingTest, ClassTablesKeepTheFieldsLaterObjectsCopy) {
     EXPECT_NE(log.trace.find(u"[LS] Class Widget keeps its field __metatable"), std::u16string::npos) << Narrow(log.trace);
     EXPECT_EQ(log.trace.find(u"keeps its field __index"), std::u16string::npos) << Narrow(log.trace);
 }
+
+TEST_F(ScriptBindingTest, ObjectWritesRefuseValuesThatAreNotObjectsOfTheClass) {
+    Widget* proxied = Bound(true);
+    GiveToScripts(proxied, "p");
+    Widget* loose = new Widget();
+    ASSERT_EQ(scripts.BindObject(u"Loose", loose, false), loose);
+    GiveToScripts(loose, "l");
+    Exec(u"w = Widget.new() widgetMeta = debug.getmetatable(w) proxyMeta = debug.getmetatable(p) "
+         u"looseMeta = debug.getmetatable(l)");
+    struct Case {
+        const char16_t* call;
+        const char16_t* expected;  // result, or the error message's end
+    } cases[] = {
+        {u"widgetMeta.__newindex(5, 'nosuch', 1)", u"number value: expected an object of class Widget"},
+        {u"widgetMeta.__newindex('text', 'nosuch', 1)", u"string value: expected an object of class Widget"},
+        {u"widgetMeta.__newindex(nil, 'nosuch', 1)", u"nil value: expected an object of class Widget"},
+        {u"widgetMeta.__newindex({}, 'nosuch', 1)", u"table value: expected an object of class Widget"},
+        {u"widgetMeta.__newindex({}, 'size', 1)", u"table value: expected an object of class Widget"},
+        {u"proxyMeta.__newindex(5, 'nosuch', 1)", u"number value: expected an object of class Widget"},
+        {u"widgetMeta.__newindex(l, 'nosuch', 1)", u"expected an object of class Widget"},
+        {u"proxyMeta.__newindex(l, 'nosuch', 1)", u"expected an object of class Widget"},
+        {u"looseMeta.__newindex(w, 'nosuch', 1)", u"expected an object of class Loose"},
+        {u"widgetMeta.__newindex(w, 'nosuch', 7) or rawget(w, 'nosuch')", u"7"},
+        {u"proxyMeta.__newindex(p, 'size', 9) or p.size", u"9"},
+    };
+    for (const Case& c : cases) {
+        std::u16string result =
+            Run(Format(u"local ok, result = pcall(function() return %ls end) return tostring(result)", c.call));
+        std::u16string expected = c.expected;
+        ASSERT_GE(result.size(), expected.size()) << Narrow(c.call) << " -> " << Narrow(result);
+        EXPECT_EQ(result.substr(result.size() - expected.size()), expected) << Narrow(c.call) << " -> " << Narrow(result);
+    }
+    // A refused write leaves the other class's object as it was.
+    EXPECT_EQ(Run(u"return tostring(rawget(l, 'nosuch')) .. ' ' .. tostring(rawget(w, 'size'))"), u"nil nil");
+}
+
+TEST_F(ScriptBindingTest, ClassTableMetamethodsRefuseOtherValuesAndStayHidden) {
+    Exec(u"classMeta = debug.getmetatable(Widget)");
+    struct Case {
+        const char16_t* call;
+        const char16_t* expected;  // result, or the error message's end
+    } cases[] = {
+        {u"classMeta.__newindex(5, 'x', 1)", u"number value: expected a class table"},
+        {u"classMeta.__newindex('text', 'x', 1)", u"string value: expected a class table"},
+        {u"classMeta.__newindex(nil, 'x', 1)", u"nil value: expected a class table"},
+        {u"classMeta.__newindex(print, 'x', 1)", u"function value: expected a class table"},
+        {u"classMeta.__index(5, 'x')", u"number value: expected a class table"},
+        {u"classMeta.__index(true, 'x')", u"boolean value: expected a class table"},
+        {u"getmetatable(Widget)", u"false"},
+        {u"setmetatable(Widget, nil)", u"cannot change a protected metatable"},
+        {u"Widget.version", u"4"},
+        {u"(function() Widget.fresh = function() return 'fresh' end return Widget.new():fresh() end)()", u"fresh"},
+    };
+    for (const Case& c : cases) {
+        std::u16string result =
+            Run(Format(u"local ok, result = pcall(function() return %ls end) return tostring(result)", c.call));
+        std::u16string expected = c.expected;
+        ASSERT_GE(result.size(), expected.size()) << Narrow(c.call) << " -> " << Narrow(result);
+        EXPECT_EQ(result.substr(result.size() - expected.size()), expected) << Narrow(c.call) << " -> " << Narrow(result);
+    }
+}
+
+TEST_F(ScriptBindingTest, ReplacedRegistryEntriesFailOperationsWithoutReachingTheHost) {
+    const char16_t* replacements[] = {u"false", u"0", u"'text'", u"print"};
+    for (const char16_t* replacement : replacements) {
+        Widget* given = Bound();
+        GiveToScripts(given);
+        Exec(u"w = Widget.new()");
+        Exec(Format(u"saved = {} local registry = debug.getregistry() for k, v in pairs(registry) do "
+                    u"if type(k) == 'number' and type(v) == 'table' then saved[k] = v registry[k] = %ls end end",
+                    replacement));
+        log.Clear();
+        Widget* fresh = new Widget();
+        EXPECT_EQ(scripts.BindObject(u"Widget", fresh, false), nullptr) << Narrow(replacement);
+        delete fresh;
+        EXPECT_NE(log.trace.find(u"[LS] Binding an object failed: the host's registry entry was replaced"),
+                  std::u16string::npos)
+            << Narrow(log.trace);
+        EXPECT_FALSE(scripts.BeginClass(u"Later", nullptr)) << Narrow(replacement);
+        scripts.PushObject(given);
+        EXPECT_TRUE(lua_isnil(scripts.GetState(), -1)) << Narrow(replacement);
+        lua_pop(scripts.GetState(), 1);
+        for (const char16_t* access : {u"Widget.fresh = 1", u"return Widget.missing"}) {
+            std::u16string result =
+                Run(Format(u"local ok, e = pcall(function() %ls end) return tostring(ok) .. ' ' .. tostring(e)", access));
+            EXPECT_EQ(result.substr(0, 6), u"false ") << Narrow(access) << " -> " << Narrow(result);
+            EXPECT_NE(result.find(u"the host's registry entry was replaced"), std::u16string::npos)
+                << Narrow(access) << " -> " << Narrow(result);
+        }
+        // Objects deleted natively, and tables collected, while the entries are gone.
+        delete given;
+        Exec(u"w = nil g = nil");
+        scripts.CollectGarbage();
+        Exec(u"local registry = debug.getregistry() for k, v in pairs(saved) do registry[k] = v end saved = nil");
+        EXPECT_EQ(Run(u"return tostring(Widget.new():add(1, 2))"), u"6") << Narrow(replacement);
+    }
+}

@@ -498,3 +498,45 @@ TEST_F(ScriptCallTest, RangeCheckedIntegerReader) {
     EXPECT_FALSE(scripts.GetArgIntInRange(0, 0, 10, &value));
     EXPECT_EQ(value, 5);
 }
+
+namespace {
+
+// Argument 0's text, then the argument count and argument 1 as an integer.
+int TextThenInt(IScriptManager& scripts, ScriptObject*) {
+    std::u16string text = scripts.GetArgString(0);
+    int count = scripts.GetArgCount();
+    int32_t second = scripts.GetArgInt32(1);
+    return scripts.ReturnString(Format(u"%ls %d %d", text.c_str(), count, int(second)).Text());
+}
+
+} // namespace
+
+TEST_F(ScriptCallTest, NativeErrorCaughtUnderAnArgumentTextLeavesTheReadingCallIntact) {
+    ASSERT_TRUE(scripts.BeginClass(u"Keeper", &NewKeeper));
+    RegisterMethod(scripts, u"boom", &RaiseInside);
+    scripts.EndClass();
+    RegisterStatic(scripts, u"textThenInt", &TextThenInt);
+    RegisterStatic(scripts, u"bookkeeping", &Bookkeeping);
+    scripts.RegisterFunction(u"rawRaise", nullptr, &RawRaise, true);
+    lua_State* main = scripts.GetState();
+    Exec(u"k = Keeper.new(function() end) long = string.rep('x', 3000)");
+    // What a "__tostring" runs before giving its text: each catches a failed native call,
+    // whose frame (a method's, a raw thunk's, one on a coroutine) ends under the reader.
+    const char16_t* caught[] = {
+        u"pcall(raiseInside, 'x')",
+        u"pcall(k.boom, k, 1, 2, 3)",
+        u"xpcall(rawRaise, tostring, 'y')",
+        u"coroutine.resume(coroutine.create(function(a, b, c) raiseInside('z') end), 7, 8, 9)",
+        u"pcall(raiseInside, long)",
+    };
+    for (const char16_t* failure : caught) {
+        Exec(Format(u"short = setmetatable({}, {__tostring = function() %ls return 'abc' end}) "
+                    u"longer = setmetatable({}, {__tostring = function() %ls return long end})",
+                    failure, failure));
+        EXPECT_EQ(Run(u"return textThenInt(short, 42)"), u"abc 2 42") << Narrow(failure);
+        EXPECT_EQ(Run(u"local text = echo(longer) return #text .. ' ' .. tostring(text == long)"), u"3000 true")
+            << Narrow(failure);
+        EXPECT_EQ(Run(u"return bookkeeping()"), u"1 0") << Narrow(failure);
+        EXPECT_EQ(scripts.GetState(), main) << Narrow(failure);
+    }
+}
