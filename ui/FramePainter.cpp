@@ -12,8 +12,6 @@ const char16_t* const _FRAME_DEFAULT_FACE = u"\u9ED1\u4F53";
 
 namespace {
 
-Gdiplus::Color Opaque(int rgb) { return Gdiplus::Color(Gdiplus::ARGB(0xFF000000u | (uint32_t(rgb) & 0xFFFFFFu))); }
-
 Gdiplus::Font* NewFont(const WString& face, float pixels) {
     return NewPixelFont(face.IsEmpty() ? _FRAME_DEFAULT_FACE : face.Text(), pixels);
 }
@@ -61,7 +59,7 @@ void DrawLabel(Gdiplus::Graphics& graphics, const FrameLabel& label) {
     format.SetAlignment((drawFormat & 3u) == 1u   ? Gdiplus::StringAlignmentCenter
                         : (drawFormat & 3u) == 2u ? Gdiplus::StringAlignmentFar
                                                   : Gdiplus::StringAlignmentNear);
-    Gdiplus::SolidBrush brush(Opaque(label.colour));
+    Gdiplus::SolidBrush brush(OpaqueColour(label.colour));
     graphics.DrawString(WidePtr(label.text.Text()), label.text.Length(), font, ToRectF(label.rect), &format, &brush);
     delete font;
 }
@@ -90,7 +88,7 @@ void DrawProgressBar(Gdiplus::Graphics& graphics, const FrameProgressBar& bar) {
     if (bar.alignment >= 0 && bar.alignment <= 2)
         format.SetAlignment(Gdiplus::StringAlignment(bar.alignment));
     format.SetLineAlignment(Gdiplus::StringAlignmentNear);
-    Gdiplus::SolidBrush brush(Opaque(bar.colour));
+    Gdiplus::SolidBrush brush(OpaqueColour(bar.colour));
     graphics.DrawString(WidePtr(figure), -1, font, ToRectF(r), &format, &brush);
     delete font;
 }

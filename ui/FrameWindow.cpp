@@ -11,6 +11,7 @@
 #include "ui/FramePainter.h"
 #include "ui/OffscreenBitmap.h"
 #include "ui/ResourceImage.h"
+#include "ui/WindowRecord.h"
 #include "Platform/File.h"
 
 namespace Volux {
@@ -412,21 +413,7 @@ void FrameWindow::TrackButtons(UINT message, POINT cursor) {
 }
 
 LRESULT CALLBACK FrameWindow::WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    // Only the system's own creation message carries the record: one sent later is ignored.
-    if (message == WM_NCCREATE && GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0 && lparam != 0) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* frame = reinterpret_cast<FrameWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (frame == nullptr)
-        return DefWindowProcW(hwnd, message, wparam, lparam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (frame->window == hwnd)
-            frame->window = nullptr;
-        return DefWindowProcW(hwnd, message, wparam, lparam);
-    }
-    return frame->HandleMessage(hwnd, message, wparam, lparam);
+    return RouteToRecord<FrameWindow>(hwnd, message, wparam, lparam, &FrameWindow::HandleMessage);
 }
 
 LRESULT FrameWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -9,6 +9,7 @@
 #include "ui/GdiplusApi.h"
 #include "ui/FrameLayout.h"
 #include "ui/ResourceImage.h"
+#include "ui/WindowRecord.h"
 
 namespace Volux {
 
@@ -228,21 +229,7 @@ bool MainWindow::TrackButtons(UINT message, int x, int y) {
 }
 
 LRESULT CALLBACK MainWindow::WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    // Only the system's own creation message carries the record: one sent later is ignored.
-    if (message == WM_NCCREATE && GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0 && lparam != 0) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* record = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (record == nullptr)
-        return DefWindowProcW(hwnd, message, wparam, lparam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (record->window == hwnd)
-            record->window = nullptr;
-        return DefWindowProcW(hwnd, message, wparam, lparam);
-    }
-    return record->HandleMessage(hwnd, message, wparam, lparam);
+    return RouteToRecord<MainWindow>(hwnd, message, wparam, lparam, &MainWindow::HandleMessage);
 }
 
 LRESULT MainWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

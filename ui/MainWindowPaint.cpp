@@ -4,6 +4,7 @@
 #include "ui/MainWindow.h"
 
 #include "Platform/WideText_win32.h"
+#include "ui/FrameLayout.h"
 #include "ui/GdiplusFonts.h"
 #include "ui/OffscreenBitmap.h"
 
@@ -13,8 +14,6 @@ namespace {
 
 constexpr int _TEXT_PADDING = 15;
 constexpr int _TITLE_MAX_CHARS = 1024;
-
-Gdiplus::Color Opaque(int rgb) { return Gdiplus::Color(Gdiplus::ARGB(0xFF000000u | (uint32_t(rgb) & 0xFFFFFFu))); }
 
 int ImageWidth(Gdiplus::Bitmap* image) { return image != nullptr ? int(image->GetWidth()) : 0; }
 int ImageHeight(Gdiplus::Bitmap* image) { return image != nullptr ? int(image->GetHeight()) : 0; }
@@ -58,9 +57,7 @@ int MainWindow::TitleBarHeight(int offset) { return offset + ImageHeight(Image(t
 void MainWindow::DrawBorder(HDC target, int windowWidth, int windowHeight) const {
     if (borderWidth <= 0 || target == nullptr)
         return;
-    // Script colours are 0xRRGGBB; GDI takes 0x00BBGGRR.
-    const uint32_t rgb = uint32_t(borderColour);
-    HBRUSH brush = CreateSolidBrush(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    HBRUSH brush = CreateSolidBrush(COLORREF(ColourRefFromRgb(borderColour)));
     const int b = borderWidth;
     RECT strips[] = {
         {0, 0, windowWidth, b},
@@ -117,7 +114,7 @@ void MainWindow::DrawRow(Gdiplus::Graphics& graphics, Array<TitleBarButton>& row
                 graphics.DrawImage(back, Gdiplus::Rect(place.textX, y, items[_dword(i)].textWidth, height));
             }
             if (!blinkingOff) {
-                Gdiplus::SolidBrush brush(Opaque(look != 0 ? menuHoverColour : menuTextColour));
+                Gdiplus::SolidBrush brush(OpaqueColour(look != 0 ? menuHoverColour : menuTextColour));
                 graphics.DrawString(WidePtr(button.text.Text()), button.text.Length(), menuFont.font,
                                     Gdiplus::PointF(float(place.textX), float(y + button.textTop)), &format, &brush);
             }
@@ -147,7 +144,7 @@ void MainWindow::ComposeTitleBar(HDC target, int windowWidth, int offset, bool m
             wchar_t title[_TITLE_MAX_CHARS + 1] = {};
             const int length = GetWindowTextW(window, title, _TITLE_MAX_CHARS + 1);
             MenuFont titleFont(titleFontFace, menuFontSize);
-            Gdiplus::SolidBrush brush(Opaque(titleTextColour));
+            Gdiplus::SolidBrush brush(OpaqueColour(titleTextColour));
             Gdiplus::RectF area(float(ImageWidth(iconImage) + d + 8), float(d + 4),
                                 float(windowWidth - 2 * d - (ImageWidth(iconImage) + d + 8)), float(menuTop));
             graphics.DrawString(title, length, titleFont.font, area, nullptr, &brush);

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <new>
 
+#include "Common/LittleEndian.h"
 #include "Common/Log.h"
 #include "Common/Memory.h"
 #include "Common/StringEncoding.h"
@@ -32,8 +33,6 @@ constexpr _dword _END_OF_STRINGS = 0xFFFFFFFF;
 constexpr _dword _NODE_BYTES = 24;
 constexpr _dword _ENTRY_BYTES = 24;
 constexpr _dword _ELEMENT_MIN_BYTES = 9;
-
-_dword ReadU32(const _byte* p) { return _dword(p[0]) | _dword(p[1]) << 8 | _dword(p[2]) << 16 | _dword(p[3]) << 24; }
 
 void PutU32(_byte* p, _dword v) {
     for (int i = 0; i < 4; i++)
@@ -73,13 +72,13 @@ struct BlockReader {
             case _CONFIG_NIL:
                 return true;
             case _CONFIG_BOOL:
-                value.boolean = ReadU32(bytes) != 0 ? 1 : 0;
+                value.boolean = ReadU32LE(bytes) != 0 ? 1 : 0;
                 return true;
             case _CONFIG_NUMBER:
                 memcpy(&value.number, bytes, 8);
                 return true;
             case _CONFIG_STRING: {
-                _dword number = ReadU32(bytes);
+                _dword number = ReadU32LE(bytes);
                 if (number == 0 || number > stringCount)
                     return false;
                 value.string = stringMap[number - 1];
@@ -96,8 +95,8 @@ struct BlockReader {
         const _byte* record = nullptr;
         if (depth > ConfigTree::_MAX_DEPTH || !Take(_NODE_BYTES, &record))
             return nullptr;
-        uint64_t arrayCount = ReadU32(record);
-        uint64_t hashCount = ReadU32(record + 4);
+        uint64_t arrayCount = ReadU32LE(record);
+        uint64_t hashCount = ReadU32LE(record + 4);
         // Each element and entry needs bytes of its own: a count the rest cannot hold
         // is a lie, and is refused before anything is allocated for it.
         uint64_t needed = arrayCount * _ELEMENT_MIN_BYTES + hashCount * _ENTRY_BYTES;
@@ -230,7 +229,7 @@ ConfigTree::~ConfigTree() {
 }
 
 bool ConfigTree::StartsBlock(const _byte* data, _dword size) {
-    return data != nullptr && size >= 4 && ReadU32(data) == _MAGIC;
+    return data != nullptr && size >= 4 && ReadU32LE(data) == _MAGIC;
 }
 
 bool ConfigTree::IsIdentifier(const char* name, size_t length) {
@@ -280,11 +279,11 @@ _dword ConfigTree::InternString(const char* text, size_t length) {
 ConfigTree* ConfigTree::ReadBlock(const _byte* data, _dword size, _dword& offset, WString& name) {
     BlockReader reader{data, size, offset, 0, nullptr};
     const _byte* bytes = nullptr;
-    if (!reader.Take(4, &bytes) || ReadU32(bytes) != _MAGIC || !reader.Take(4, &bytes)) {
+    if (!reader.Take(4, &bytes) || ReadU32LE(bytes) != _MAGIC || !reader.Take(4, &bytes)) {
         PrintBoth(u"[LS] Load config nodes failed");
         return nullptr;
     }
-    _dword nameLength = ReadU32(bytes);
+    _dword nameLength = ReadU32LE(bytes);
     const _byte* nameBytes = nullptr;
     if (nameLength > _MAX_NAME || !reader.Take(nameLength, &nameBytes) ||
         !IsIdentifier(reinterpret_cast<const char*>(nameBytes), nameLength)) {
@@ -306,7 +305,7 @@ ConfigTree* ConfigTree::ReadBlock(const _byte* data, _dword size, _dword& offset
             ok = false;
             break;
         }
-        _dword length = ReadU32(bytes);
+        _dword length = ReadU32LE(bytes);
         if (length == _END_OF_STRINGS)
             break;
         const _byte* text = nullptr;
