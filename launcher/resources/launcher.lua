@@ -113,6 +113,7 @@ if mode == 1 then
     L:addLabel(1, 28, 18, 600, 30, TITLE, "Arial", 0xE8B978, 22, 0, 0)
     local play = L:addUserButton(340, 500, 120, 32, "button1.png", "button2.png", "button3.png", 1, 0)
     if play then play.onClick = function() _info("play clicked") end end
+    L:addLabel(2, 340, 505, 120, 24, "Play", "Arial", 0xF4E2B8, 17, 1, 0)  -- the button's caption
     L:addProgressBar(1, 200, 560, 400, 14, "Arial", 0xFFFFFF, 12, 1, "bar_full.png", "bar_empty.png", 0)
     L:addWebWindow(0, 0, 800, 600, FRAME_PAGE_URL, 0, false, 0)
 elseif mode == 2 then

@@ -60,7 +60,8 @@ def glyph(width, height, base, colour, shape):
         elif shape == "r":
             on = (abs(abs(u) - s * 0.8) < 1.0 and abs(v) <= s * 0.8) or (abs(abs(v) - s * 0.8) < 1.0 and abs(u) <= s * 0.8)
         elif shape == "v":
-            on = abs(v - s * 0.6) < 1.2 and abs(u) < s * 0.6
+            # A chevron pointing down: "to the tray", unlike the minimise bar.
+            on = abs(v - (s * 0.4 - abs(u) * 0.0) - (s * 0.5 - abs(u))) < 1.2 and abs(u) < s * 0.8
         return colour + (255,) if on else px
     return pixel
 
