@@ -44,15 +44,6 @@ void PrepareLoaderGame(LauncherState& state) {
         PrintLine(u"[MC] Game parameter %ls", state.loaderParameters[i].Text());
 }
 
-// Start-up speed as a player sees it: the first window of the run on screen, painted.
-void LogFirstPaint() {
-    static bool sLogged = false;
-    if (!sLogged) {
-        sLogged = true;
-        PrintLine(u"[MC] First paint %u ms after start", ProcessAgeMs());
-    }
-}
-
 // Shows the main window for the web and loader turns and runs its messages until it quits.
 void RunMainWindowTurn(LauncherState& state) {
     if (!EnsureMainWindow(state)) {
@@ -64,7 +55,7 @@ void RunMainWindowTurn(LauncherState& state) {
     const bool maximise = (state.windowFlags & LauncherState::_FLAG_MAXIMISE_AT_START) != 0 && !state.loadingSized;
     ShowWindow(window, maximise ? SW_SHOWMAXIMIZED : SW_SHOW);
     UpdateWindow(window);
-    LogFirstPaint();
+    LogGameWindowShown();
     SetForegroundWindow(window);
     RunMessageLoop(window, nullptr, nullptr, true);
 }
@@ -80,7 +71,7 @@ void RunTurn(LauncherState& state) {
         gameFrame->Show();
         // A layered frame is on screen once shown; a direct one paints in UpdateWindow.
         UpdateWindow(gameFrame->window);
-        LogFirstPaint();
+        LogGameWindowShown();
         SetForegroundWindow(gameFrame->window);
         SetFocus(gameFrame->window);
         RunMessageLoop(gameFrame->window, nullptr, nullptr, true);
@@ -109,6 +100,24 @@ void EndTurn(LauncherState& state) {
 }
 
 } // namespace
+
+void LogFirstPaint() {
+    static bool sLogged = false;
+    if (!sLogged) {
+        sLogged = true;
+        PrintLine(u"[MC] First paint %u ms after start", ProcessAgeMs());
+    }
+}
+
+void LogGameWindowShown() {
+    static bool sLogged = false;
+    if (!sLogged) {
+        sLogged = true;
+        const unsigned age = ProcessAgeMs();
+        LogFirstPaint();
+        PrintLine(u"[MC] Game window shown %u ms after start", age);
+    }
+}
 
 bool RunMessageLoop(HWND window, IdleHandler idle, void* user, bool fast) {
     bool result = true;

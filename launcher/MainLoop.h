@@ -18,6 +18,12 @@ using IdleHandler = bool (*)(_dword elapsedMilliseconds, void* user);
 // (true without one).
 bool RunMessageLoop(HWND window, IdleHandler idle, void* user, bool fast);
 
+// Start-up speed as a player sees it. The first window of the run on screen, painted (the
+// progress frame when the scripts made one, else the turn's window), logs "First paint"; the
+// turn's own window logs "Game window shown". Each line is written once per run.
+void LogFirstPaint();
+void LogGameWindowShown();
+
 // Runs turns until quitState is non-zero; each turn starts from the same state.
 void RunMainLoop(LauncherState& state);
 

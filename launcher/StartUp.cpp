@@ -235,6 +235,11 @@ bool StartUp(LauncherState& state, const char* narrowCommandLine) {
     FrameWindow* progress = state.frames[6];
     if (progress != nullptr) {
         progress->Show();
+        // A layered frame is on screen once shown; a direct one paints in UpdateWindow.
+        if (progress->window != nullptr) {
+            UpdateWindow(progress->window);
+            LogFirstPaint();
+        }
         if (state.fileOperation == 1)
             progress->SetProgress(0.95f);
         else if (state.fileOperation == 2)

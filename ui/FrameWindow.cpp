@@ -2,6 +2,8 @@
 
 #include "ui/GdiplusApi.h"
 
+#include <string.h>
+
 #include <utility>
 
 #include "Common/EngineContext.h"
@@ -9,6 +11,7 @@
 #include "Platform/WideText_win32.h"
 #include "Script/IScriptManager.h"
 #include "ui/FramePainter.h"
+#include "ui/ImageScale.h"
 #include "ui/OffscreenBitmap.h"
 #include "ui/ResourceImage.h"
 #include "ui/WindowRecord.h"
@@ -74,9 +77,10 @@ bool FrameWindow::Create(const char16_t* title, int x, int y, int newWidth, int 
 }
 
 void FrameWindow::ReleaseImages() {
-    delete scaledBackground;
-    scaledBackground = nullptr;
+    scaledBackground = std::vector<uint32_t>();
     scaledFrom = nullptr;
+    delete composition;
+    composition = nullptr;
     // The images themselves are shared with other windows and outlive the frame.
     background.image = nullptr;
 }
@@ -280,38 +284,61 @@ bool FrameWindow::SetLabelText(int id, const char16_t* text) {
     return false;
 }
 
-Gdiplus::Bitmap* FrameWindow::ScaledBackground(int targetWidth, int targetHeight) {
+const uint32_t* FrameWindow::BackgroundPixels(int targetWidth, int targetHeight) {
     if (background.image == nullptr)
         return nullptr;
-    if (scaledBackground != nullptr && scaledFrom == background.image &&
-        int(scaledBackground->GetWidth()) == targetWidth && int(scaledBackground->GetHeight()) == targetHeight)
-        return scaledBackground;
-    delete scaledBackground;
-    scaledBackground = nullptr;
-    auto* scaled = new Gdiplus::Bitmap(targetWidth, targetHeight, PixelFormat32bppPARGB);
-    if (scaled->GetLastStatus() != Gdiplus::Ok) {
-        delete scaled;
+    if (scaledFrom == background.image && scaledWidth == targetWidth && scaledHeight == targetHeight)
+        return scaledBackground.data();
+    scaledBackground.clear();
+    scaledFrom = nullptr;
+    Gdiplus::Bitmap* image = background.image;
+    Gdiplus::Rect all(0, 0, INT(image->GetWidth()), INT(image->GetHeight()));
+    Gdiplus::BitmapData data;
+    if (image->LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+        return nullptr;
+    if (data.Stride < all.Width * 4) {
+        image->UnlockBits(&data);
         return nullptr;
     }
-    {
-        Gdiplus::Graphics graphics(scaled);
-        DrawStretchedImage(graphics, background.image, 0, 0, targetWidth, targetHeight);
-    }
-    scaledBackground = scaled;
+    scaledBackground.resize(size_t(targetWidth) * size_t(targetHeight));
+    // Locked rows of 32-bit pixels are 4-byte aligned: the stride is a whole number of pixels.
+    StretchPixels(static_cast<const uint32_t*>(data.Scan0), all.Width, all.Height, size_t(data.Stride) / 4u,
+                  scaledBackground.data(), targetWidth, targetHeight);
+    image->UnlockBits(&data);
     scaledFrom = background.image;
-    return scaledBackground;
+    scaledWidth = targetWidth;
+    scaledHeight = targetHeight;
+    return scaledBackground.data();
 }
 
-bool FrameWindow::Compose(HDC target, int targetWidth, int targetHeight) {
-    if (target == nullptr || !gdiplus.IsStarted() || targetWidth <= 0 || targetHeight <= 0)
-        return false;
-    Gdiplus::Graphics graphics(target);
-    graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-    // The background is stretched once per size; each composition copies it 1:1.
-    if (Gdiplus::Bitmap* scaled = ScaledBackground(targetWidth, targetHeight)) {
-        graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
-        graphics.DrawImage(scaled, 0, 0, targetWidth, targetHeight);
+OffscreenBitmap* FrameWindow::CompositionBuffer(int targetWidth, int targetHeight) {
+    if (composition == nullptr || composition->Width() != targetWidth || composition->Height() != targetHeight) {
+        delete composition;
+        composition = new OffscreenBitmap(targetWidth, targetHeight);
     }
+    return composition->IsValid() ? composition : nullptr;
+}
+
+bool FrameWindow::Compose(OffscreenBitmap& target) {
+    const int w = target.Width();
+    const int h = target.Height();
+    uint32_t* pixels = target.Bits();
+    if (pixels == nullptr || !gdiplus.IsStarted())
+        return false;
+    GdiFlush();
+    // The background is copied, not drawn: a plain copy of premultiplied pixels is what a
+    // source-copy draw would do, at a fraction of the cost.
+    const size_t bytes = size_t(w) * size_t(h) * 4u;
+    if (const uint32_t* scaled = BackgroundPixels(w, h))
+        memcpy(pixels, scaled, bytes);
+    else
+        memset(pixels, 0, bytes);
+    // The elements are drawn straight into the buffer's memory, not through its device context.
+    Gdiplus::Bitmap canvas(w, h, w * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(pixels));
+    if (canvas.GetLastStatus() != Gdiplus::Ok)
+        return false;
+    Gdiplus::Graphics graphics(&canvas);
+    graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
     graphics.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
     DrawFrameElements(graphics, *this);
     return true;
@@ -325,8 +352,8 @@ void FrameWindow::PushLayered() {
     GetWindowRect(window, &bounds);
     const int w = bounds.right - bounds.left;
     const int h = bounds.bottom - bounds.top;
-    OffscreenBitmap buffer(w, h);
-    if (!buffer.IsValid() || !Compose(buffer.Dc(), w, h))
+    OffscreenBitmap* buffer = CompositionBuffer(w, h);
+    if (buffer == nullptr || !Compose(*buffer))
         return;
     LONG_PTR extended = GetWindowLongPtrW(window, GWL_EXSTYLE);
     if ((extended & WS_EX_LAYERED) == 0)
@@ -336,7 +363,7 @@ void FrameWindow::PushLayered() {
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     HDC screen = GetDC(nullptr);
-    UpdateLayeredWindow(window, screen, &destination, &size, buffer.Dc(), &source, 0, &blend, ULW_ALPHA);
+    UpdateLayeredWindow(window, screen, &destination, &size, buffer->Dc(), &source, 0, &blend, ULW_ALPHA);
     ReleaseDC(nullptr, screen);
 }
 
@@ -350,10 +377,10 @@ void FrameWindow::PaintDirect(HWND hwnd) {
     const int w = bounds.right - bounds.left;
     const int h = bounds.bottom - bounds.top;
     // Composed off-screen and copied in one go: no flicker, and the same look as layered.
-    OffscreenBitmap buffer(w, h);
-    if (buffer.IsValid() && Compose(buffer.Dc(), w, h)) {
+    OffscreenBitmap* buffer = CompositionBuffer(w, h);
+    if (buffer != nullptr && Compose(*buffer)) {
         BitBlt(dc, paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right - paint.rcPaint.left,
-               paint.rcPaint.bottom - paint.rcPaint.top, buffer.Dc(), paint.rcPaint.left, paint.rcPaint.top, SRCCOPY);
+               paint.rcPaint.bottom - paint.rcPaint.top, buffer->Dc(), paint.rcPaint.left, paint.rcPaint.top, SRCCOPY);
     }
     EndPaint(hwnd, &paint);
 }

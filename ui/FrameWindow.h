@@ -6,6 +6,10 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
+#include <vector>
+
 #include "Common/Array.h"
 #include "Common/WString.h"
 #include "ui/FrameLayout.h"
@@ -16,6 +20,8 @@ class Bitmap;
 }
 
 namespace Volux {
+
+class OffscreenBitmap;
 
 class FrameWindow;
 class ScriptObject;
@@ -152,9 +158,9 @@ public:
     // Keeps the attached window over the frame at its offset.
     void PlaceAttached();
 
-    // The whole look into a 32-bit top-down pixel buffer of the frame's size (premultiplied
-    // alpha), exactly as the layered window shows it. For tests and the layered push.
-    bool Compose(HDC target, int targetWidth, int targetHeight);
+    // The whole look into a 32-bit top-down pixel buffer (premultiplied alpha), exactly as the
+    // layered window shows it. For tests and the layered push.
+    bool Compose(OffscreenBitmap& target);
     // Composes and hands the image to the system (layered mode).
     void PushLayered();
     // A layered frame's look changed: pushed at once when visible, else when next shown.
@@ -198,11 +204,18 @@ private:
     FrameImage DecodeNamedImage(const char16_t* name);
     void ReleaseImages();
 
-    Gdiplus::Bitmap* ScaledBackground(int targetWidth, int targetHeight);
+    // The background stretched to the given size as premultiplied pixels; null without one.
+    const uint32_t* BackgroundPixels(int targetWidth, int targetHeight);
+    // The composition buffer at the given size, kept between compositions.
+    OffscreenBitmap* CompositionBuffer(int targetWidth, int targetHeight);
 
     GdiplusSession gdiplus;
-    Gdiplus::Bitmap* scaledBackground = nullptr;  // the background at the window's size
-    Gdiplus::Bitmap* scaledFrom = nullptr;        // the image it was scaled from
+    // The background is stretched once per size and source; each composition copies it.
+    std::vector<uint32_t> scaledBackground;
+    int scaledWidth = 0;
+    int scaledHeight = 0;
+    Gdiplus::Bitmap* scaledFrom = nullptr;  // the image it was scaled from
+    OffscreenBitmap* composition = nullptr;
     bool layeredStale = false;                    // changed while hidden
 };
 

@@ -20,6 +20,8 @@ public:
     HDC Dc() const { return dc; }
     int Width() const { return width; }
     int Height() const { return height; }
+    // Width * Height pixels, top row first; call GdiFlush before reading what GDI drew.
+    uint32_t* Bits() const { return pixels; }
     // 0xAARRGGBB at (x, y); 0 outside the bitmap.
     uint32_t Pixel(int x, int y) const;
 

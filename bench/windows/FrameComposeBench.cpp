@@ -1,11 +1,12 @@
 // Times one layered recomposition of an 800 x 600 frame with ten buttons, a label and a
 // progress bar in the program's own art, and the cost of one hover change (which must be one
-// recomposition). Prints milliseconds per operation.
+// recomposition), and the first composition and show. Prints milliseconds per operation.
 #include <windows.h>
 
 #include <stdio.h>
 
 #include "ui/FrameWindow.h"
+#include "ui/OffscreenBitmap.h"
 
 using namespace Volux;
 
@@ -38,24 +39,37 @@ int main() {
     frame.AddLabel(static_cast<FrameLabel&&>(label));
     frame.AddProgressBar(0, MakeFrameRect(200, 560, 400, 14), u"Arial", 0xFFFFFF, 12, 1, u"bar_full.png",
                          u"bar_empty.png");
-    frame.Show();
-    const int rounds = 50;
-    frame.PushLayered();  // warm: fonts and caches
+    // The first composition stretches the background and warms fonts and caches.
     double start = NowMs();
+    frame.Show();
+    const double first = NowMs() - start;
+    const int rounds = 50;
+    start = NowMs();
     for (int i = 0; i < rounds; i++)
         frame.PushLayered();
     const double compose = (NowMs() - start) / rounds;
-
-    // Hover changes through the window procedure, as the cursor makes them.
+    // The same without handing the image to the system: the frame's own share.
+    OffscreenBitmap memory(800, 600);
     start = NowMs();
+    for (int i = 0; i < rounds; i++)
+        frame.Compose(memory);
+    const double composeOnly = (NowMs() - start) / rounds;
+
+    // Hover changes through the window procedure, as the cursor makes them. Only the
+    // window's handling is timed: moving the cursor is the system's cost, not the frame's.
+    double hover = 0;
     for (int i = 0; i < rounds; i++) {
         POINT point = {50 + 70 * (i % 10), 516};
         ClientToScreen(frame.window, &point);
         SetCursorPos(point.x, point.y);
+        start = NowMs();
         SendMessageW(frame.window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y));
+        hover += NowMs() - start;
     }
-    const double hover = (NowMs() - start) / rounds;
-    printf("layered recomposition 800x600, 10 buttons: %.2f ms\n", compose);
+    hover /= rounds;
+    printf("first composition and show of the frame: %.2f ms\n", first);
+    printf("layered recomposition 800x600, 10 buttons: %.2f ms (of which composing in memory %.2f ms)\n", compose,
+           composeOnly);
     printf("hover change: %.2f ms (%.2f recompositions)\n", hover, hover / compose);
     return 0;
 }

@@ -43,7 +43,7 @@ protected:
     uint32_t PixelAt(FrameWindow& frame, int x, int y) {
         OffscreenBitmap bitmap(frame.width, frame.height);
         EXPECT_TRUE(bitmap.IsValid());
-        EXPECT_TRUE(frame.Compose(bitmap.Dc(), frame.width, frame.height));
+        EXPECT_TRUE(frame.Compose(bitmap));
         return bitmap.Pixel(x, y);
     }
 
@@ -282,7 +282,7 @@ void FrameLife(std::vector<HGDIOBJ>* fonts) {
     frame.PushLayered();
     UpdateWindow(frame.window);
     OffscreenBitmap bitmap(120, 90);
-    ASSERT_TRUE(frame.Compose(bitmap.Dc(), 120, 90));
+    ASSERT_TRUE(frame.Compose(bitmap));
     if (fonts != nullptr) {
         fonts->push_back(frame.comboBoxes[0].font);
         fonts->push_back(frame.hotkeyBoxes[0].font);
