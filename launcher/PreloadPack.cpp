@@ -3,6 +3,7 @@
 #include "Common/Log.h"
 #include "Common/StringFormatter.h"
 #include "Platform/File.h"
+#include "Storage/ResourceManager.h"
 #include "launcher/InstallFolder.h"
 
 namespace Volux {
@@ -41,8 +42,10 @@ bool InstallPreloadPack(const char16_t* moduleFolder, const char16_t* installFol
         CopyFromPack(pack, install, archive);
         return true;
     }
-    PrintBoth(u"[MC] Preload pack %ls\\%ls not merged into %ls: merging needs the resource manager", pack.Text(),
-              archive.Text(), installed.Text());
+    WString packed = Format(u"%ls\\%ls", pack.Text(), archive.Text());
+    if (MergeHashArchiveFile(*GetResourceManager(), packed, installed))
+        return true;
+    PrintBoth(u"[MC] Preload pack %ls not merged into %ls", packed.Text(), installed.Text());
     return false;
 }
 

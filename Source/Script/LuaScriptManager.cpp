@@ -9,6 +9,7 @@
 #include "Common/Memory.h"
 #include "Common/StringEncoding.h"
 #include "Platform/File.h"
+#include "Storage/ResourceManager.h"
 #include "Script/ConfigBlock.h"
 #include "ScriptHost.h"
 
@@ -287,7 +288,10 @@ ScriptStateRecord& LuaScriptManager::CurrentRecord() {
 }
 
 bool LuaScriptManager::ReadScriptFile(const char16_t* path, ByteBuffer& buffer) {
-    // The resource manager takes this over once it exists; until then files are on disk.
+    // Through the resource manager once one exists (archives, resource names); else from disk.
+    IResourceManager* resources = EngineContext::Get().resourceManager;
+    if (resources != nullptr)
+        return resources->LoadResource(path, buffer, true);
     if (!FileSystem::ReadFile(path, buffer))
         return false;
     buffer.name = path;

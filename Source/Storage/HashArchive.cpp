@@ -517,6 +517,22 @@ bool HashArchive::AppendBlock(const char16_t* path, _dword count) {
     return true;
 }
 
+bool HashArchive::ReserveSlots(_dword count) {
+    ArchiveLock hold(mLock);
+    if (!mWritable || mBlocks.Count() == 0)
+        return false;
+    _dword empty = 0;
+    for (const HashItem& item : mItems)
+        empty += item.chunkOffset == 0 ? 1 : 0;
+    if (empty >= count)
+        return true;
+    _dword missing = count - empty;
+    if (mItems.Count() + missing > _MAX_ITEM_COUNT)
+        return false;
+    PrintLine(u"[RM] Expand qod, need %d, current %d", int(count), int(empty));
+    return AppendBlock(mPath, missing);
+}
+
 // ---- items in the file
 
 bool HashArchive::ItemPosition(_dword index, _qword& position, _dword& inBlock) const {

@@ -58,6 +58,23 @@ IResourceManager* GetResourceManager() {
     return context.resourceManager;
 }
 
+bool MergeHashArchiveFile(IResourceManager& manager, const char16_t* from, const char16_t* to) {
+    IDataArchive* pack = manager.OpenHashArchive(u"", from, false, 0, 0, 0);
+    if (pack == nullptr)
+        return false;
+    IDataArchive* installed = manager.OpenHashArchive(u"", to, true, 0, 0, 0);
+    bool ok = installed != nullptr;
+    if (ok) {
+        // Each copied resource may take a slot before its old version frees one.
+        int count = pack->Enumerate(nullptr, nullptr, nullptr);
+        ok = static_cast<HashArchive*>(installed)->ReserveSlots(_dword(count > 0 ? count : 0)) &&
+             manager.CopyArchiveContents(pack, installed);
+        manager.UnmountArchive(installed);
+    }
+    manager.UnmountArchive(pack);
+    return ok;
+}
+
 // ---- mounting
 
 IDataArchive* ResourceManager::Mount(IDataArchive* archive, bool opened) {

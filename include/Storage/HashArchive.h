@@ -102,6 +102,8 @@ public:
     // Names are the keys' text form ("<" and 32 hex digits).
     int Enumerate(EnumerateCallback callback, void* arg1, void* arg2) override;
 
+    // Appends a block when fewer than count slots are empty, so count writes cannot run out.
+    bool ReserveSlots(_dword count);
     // Writes with an explicit scrambled flag, for tools that copy items as stored.
     bool WriteRaw(const char16_t* name, const void* bytes, _dword length, const Md5Digest& checksum,
                   bool scrambled);

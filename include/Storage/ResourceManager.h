@@ -197,6 +197,11 @@ private:
     const ResourceList* mManifest = nullptr;
 };
 
+// Merges every resource of the hash archive file `from` into the hash archive file `to`
+// (made large enough first), mounting both for the time of the merge. False when either
+// cannot be opened or a resource could not be copied.
+bool MergeHashArchiveFile(IResourceManager& manager, const char16_t* from, const char16_t* to);
+
 // The engine's resource manager, made on first use ("[KL] ResourceManager Created").
 IResourceManager* GetResourceManager();
 

@@ -10,6 +10,7 @@
 #include "Common/StringFormatter.h"
 #include "Platform/File.h"
 #include "Script/LuaScriptManager.h"
+#include "Storage/ResourceManager.h"
 #include "Support/LogCapture.h"
 
 using namespace Volux;
@@ -275,6 +276,16 @@ TEST_F(ScriptRun, FilesRunWithTheirNameAndMissingFilesGiveEmptyResults) {
     EXPECT_FALSE(scripts.RunFile(result, path, _RUN_CONVERT));
     EXPECT_TRUE(result.IsNone());
     EXPECT_EQ(scripts.LoadFile(path), 0);
+}
+
+TEST_F(ScriptRun, FilesAreReadThroughTheResourceManagerWhenOneExists) {
+    ResourceManager resources;
+    IDataArchive* archive = resources.CreateMemArchive(u"", u"");
+    ASSERT_TRUE(archive->WriteResource(u"scripts\\packed.lua", "return 'from archive'", 21, Md5Digest()));
+    Variable result;
+    EXPECT_TRUE(scripts.RunFile(result, u"scripts/packed.lua", _RUN_CONVERT));
+    EXPECT_EQ(Str(result.AsText()), u"from archive");
+    EXPECT_EQ(scripts.LoadFile(u"scripts\\absent.lua"), 0);
 }
 
 TEST_F(ScriptRun, BrokenRunInsideNativeCallFailsThatCallOnly) {

@@ -174,3 +174,28 @@ TEST_F(ResourceManagerTest, StreamsAreCountedAndLeaksReported) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ResourceManagerTest, PackFileMergesIntoAFullInstalledArchive) {
+    {
+        CriticalSection lock;
+        HashArchive pack(&lock, u""), installed(&lock, u"");
+        ASSERT_TRUE(pack.Create(folder.At(u"pack.qod"), 4));
+        ASSERT_TRUE(installed.Create(folder.At(u"game.qod"), 2));
+        for (const char16_t* name : {u"a", u"b", u"c"})
+            ASSERT_TRUE(pack.WriteResource(name, "pack", 4, Md5Digest()));
+        ASSERT_TRUE(installed.WriteResource(u"a", "old", 3, Md5Digest()));
+        ASSERT_TRUE(installed.WriteResource(u"z", "own", 3, Md5Digest()));
+    }
+    ASSERT_TRUE(MergeHashArchiveFile(manager, folder.At(u"pack.qod"), folder.At(u"game.qod")));
+    EXPECT_EQ(manager.GetArchiveCount(), 0u);
+    IDataArchive* merged = manager.OpenHashArchive(u"", folder.At(u"game.qod"), false, 0, 0, 0);
+    ASSERT_NE(merged, nullptr);
+    EXPECT_EQ(merged->Enumerate(nullptr, nullptr, nullptr), 4);
+    EXPECT_EQ(Load(manager, u"a"), "pack");
+    EXPECT_EQ(Load(manager, u"z"), "own");
+    EXPECT_FALSE(MergeHashArchiveFile(manager, folder.At(u"none.qod"), folder.At(u"game.qod")));
+}
+
+} // namespace

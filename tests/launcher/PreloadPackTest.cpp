@@ -5,6 +5,7 @@
 #include "Common/StringFormatter.h"
 #include "Support/LogCapture.h"
 #include "Support/ScratchFolder.h"
+#include "Storage/HashArchive.h"
 #include "launcher/PreloadPack.h"
 
 namespace Volux {
@@ -50,7 +51,7 @@ TEST_F(PreloadPackTest, AnEmptyOrMissingPackIsNoFailure) {
     EXPECT_EQ(Installed(u"game.qod"), "<missing>");
 }
 
-TEST_F(PreloadPackTest, AnInstalledArchiveIsKeptAndTheMergeRefused) {
+TEST_F(PreloadPackTest, AnArchiveThatCannotBeOpenedIsNotMerged) {
     Pack(u"game.qoc", "new companion");
     Pack(u"game.qod", "pack archive");
     ASSERT_TRUE(scratch.Put(u"install\\game.qod", "installed archive"));
@@ -60,7 +61,25 @@ TEST_F(PreloadPackTest, AnInstalledArchiveIsKeptAndTheMergeRefused) {
     // The files before the archive are copied all the same.
     EXPECT_EQ(Installed(u"game.qoc"), "new companion");
     EXPECT_NE(log.trace.find(u"[MC] Preload pack "), std::u16string::npos) << Narrow(log.trace);
-    EXPECT_NE(log.trace.find(u"needs the resource manager"), std::u16string::npos) << Narrow(log.trace);
+    EXPECT_NE(log.trace.find(u"not merged into "), std::u16string::npos) << Narrow(log.trace);
+}
+
+TEST_F(PreloadPackTest, APackArchiveIsMergedIntoTheInstalledOne) {
+    {
+        CriticalSection lock;
+        HashArchive pack(&lock, u""), installed(&lock, u"");
+        ASSERT_TRUE(pack.Create(scratch.At(u"program\\pack\\game.qod"), 4));
+        ASSERT_TRUE(installed.Create(scratch.At(u"install\\game.qod"), 4));
+        ASSERT_TRUE(pack.WriteResource(u"new.bin", "from pack", 9, Md5Digest()));
+        ASSERT_TRUE(installed.WriteResource(u"own.bin", "own", 3, Md5Digest()));
+    }
+    VoluxTest::LogCapture log;
+    EXPECT_TRUE(InstallPreloadPack(module, install, u"pack", u"game"));
+    CriticalSection lock;
+    HashArchive merged(&lock, u"");
+    ASSERT_TRUE(merged.Open(scratch.At(u"install\\game.qod"), false, 0));
+    EXPECT_TRUE(merged.HasResource(u"new.bin"));
+    EXPECT_TRUE(merged.HasResource(u"own.bin"));
 }
 
 TEST_F(PreloadPackTest, APackNameThatLeavesTheInstallFolderIsRefused) {
