@@ -829,6 +829,12 @@ bool HashArchive::WriteRaw(const char16_t* name, const void* bytes, _dword lengt
     return true;
 }
 
+bool HashArchive::WriteDeletionMarker(const char16_t* name, const Md5Digest& checksum) {
+    ArchiveLock hold(mLock);
+    _dword index;
+    return WriteEntry(ComputeNameKey(name), NonNull(name), nullptr, 0, checksum, _CHUNK_DEL_CODE, false, index);
+}
+
 bool HashArchive::WriteResource(const char16_t* name, const void* bytes, _dword length, const Md5Digest& checksum) {
     return WriteRaw(name, bytes, length, checksum, false);
 }

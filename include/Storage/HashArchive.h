@@ -107,6 +107,8 @@ public:
     // Writes with an explicit scrambled flag, for tools that copy items as stored.
     bool WriteRaw(const char16_t* name, const void* bytes, _dword length, const Md5Digest& checksum,
                   bool scrambled);
+    // A "DEL" item for the name, as a stacked pair's writable file keeps them.
+    bool WriteDeletionMarker(const char16_t* name, const Md5Digest& checksum);
     // The first live item of the name (base or writable); false when absent.
     bool FindItem(const char16_t* name, HashItem& item);
 
