@@ -14,7 +14,7 @@ packages=(
   fonts-dejavu-core fonts-liberation fonts-wqy-microhei
   googletest libbenchmark-dev
   zlib1g-dev libz-mingw-w64-dev lzma-dev liblzma-dev
-  libluajit-5.1-dev luajit libcurl4-openssl-dev
+  libluajit-5.1-dev luajit libcurl4-openssl-dev curl python3
   gcc-multilib
   clang libclang-rt-14-dev
 )
