@@ -164,8 +164,10 @@ char16_t* AnsiToWide(char16_t* dst, int capacity, const char* src, int count, in
     }
     if (capacity <= 0)
         return dst;
-    int written = size == 0 ? 0 : CodePage::ToWide(dst, capacity - 1, src, size);
-    if (written < 0)
+    // A capacity of 1 leaves no room at all: the system converter, asked for 0 characters,
+    // would only report the size it needs.
+    int written = size == 0 || capacity == 1 ? 0 : CodePage::ToWide(dst, capacity - 1, src, size);
+    if (written < 0 || written > capacity - 1)
         written = 0;
     dst[written] = 0;
     if (outLength != nullptr)
@@ -189,8 +191,8 @@ char* WideToAnsi(char* dst, int capacity, const char16_t* src, int count, int* o
     }
     if (capacity <= 0)
         return dst;
-    int written = units == 0 ? 0 : CodePage::FromWide(dst, capacity - 1, src, units);
-    if (written < 0)
+    int written = units == 0 || capacity == 1 ? 0 : CodePage::FromWide(dst, capacity - 1, src, units);
+    if (written < 0 || written > capacity - 1)
         written = 0;
     dst[written] = 0;
     if (outLength != nullptr)

@@ -113,3 +113,22 @@ TEST(AnsiConversion, AsciiRoundTripsAndCutsAtCapacity) {
     WideToAnsi(narrow, 4, u"abcdef", -1, &length);
     EXPECT_STREQ(narrow, "abc");
 }
+
+namespace {
+
+// Room for the terminator only: nothing is converted and nothing is written past it.
+TEST(AnsiConversion, CapacityOneHoldsOnlyTheTerminator) {
+    char16_t wide[3] = {u'x', u'y', u'z'};
+    int length = -1;
+    AnsiToWide(wide, 1, "abc", -1, &length);
+    EXPECT_EQ(wide[0], 0);
+    EXPECT_EQ(wide[1], u'y');
+    EXPECT_EQ(length, 0);
+    char narrow[3] = {'x', 'y', 'z'};
+    WideToAnsi(narrow, 1, u"abc", -1, &length);
+    EXPECT_EQ(narrow[0], 0);
+    EXPECT_EQ(narrow[1], 'y');
+    EXPECT_EQ(length, 0);
+}
+
+} // namespace
