@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Draws the sample game's window art as PNG files: frame background, buttons in three looks,
-progress bar, title bar pieces and system buttons. Plain shapes in the sample game's colours,
-so the program carries no art it did not make itself.
+progress bar, title bar pieces and system buttons, and the loading screen's spinner as an
+animated GIF. Plain shapes in the sample game's colours, so the program carries no art it did
+not make itself.
 
 usage: make_art.py OUTDIR
 """
+import math
 import os
 import struct
 import sys
@@ -89,6 +91,109 @@ def region(rects):
     return struct.pack("<4I4i", 32, 1, len(rects), len(body), *bounds) + body
 
 
+def lzw(indices, min_code_size):
+    """GIF's variable-width LZW: codes written least significant bit first, a clear code first,
+    the width growing by one when the entry just added needs it, and a clear code (restart)
+    whenever the 12-bit table is full."""
+    clear, end = 1 << min_code_size, (1 << min_code_size) + 1
+    out = bytearray()
+    bits = 0
+    nbits = 0
+
+    def emit(code, width):
+        nonlocal bits, nbits
+        bits |= code << nbits
+        nbits += width
+        while nbits >= 8:
+            out.append(bits & 0xFF)
+            bits >>= 8
+            nbits -= 8
+
+    def reset():
+        return {(i,): i for i in range(clear)}, min_code_size + 1, end + 1
+
+    table, width, next_code = reset()
+    emit(clear, width)
+    prefix = ()
+    for index in indices:
+        grown = prefix + (index,)
+        if grown in table:
+            prefix = grown
+            continue
+        emit(table[prefix], width)
+        table[grown] = next_code
+        # A decoder adds this entry one code later than we do, so it widens when it reaches
+        # the code just past the current width; widening here when the new entry is exactly
+        # 1 << width keeps both sides in step.
+        if next_code == 1 << width and width < 12:
+            width += 1
+        next_code += 1
+        if next_code == 4096:
+            emit(clear, width)
+            table, width, next_code = reset()
+        prefix = (index,)
+    if prefix:
+        emit(table[prefix], width)
+    emit(end, width)
+    if nbits:
+        out.append(bits & 0xFF)
+    return bytes(out)
+
+
+def gif(width, height, palette, frames, delay, transparent=None):
+    """An endlessly looping GIF89a: one global colour table (at most 256 RGB entries), then per
+    frame a graphic control extension (delay in hundredths of a second, the frame cleared to
+    the background before the next one) and a full-size image of palette indices, LZW-coded in
+    sub-blocks of up to 255 bytes."""
+    size_bits = max(1, (len(palette) - 1).bit_length())
+    table = b"".join(bytes(c) for c in palette) + bytes(3 * ((1 << size_bits) - len(palette)))
+    data = bytearray(b"GIF89a")
+    data += struct.pack("<HHBBB", width, height, 0x80 | 0x70 | (size_bits - 1), 0, 0) + table
+    data += b"\x21\xFF\x0BNETSCAPE2.0\x03\x01" + struct.pack("<H", 0) + b"\x00"
+    min_code_size = max(2, size_bits)
+    for indices in frames:
+        flags = (2 << 2) | (1 if transparent is not None else 0)
+        data += b"\x21\xF9\x04" + struct.pack("<BHB", flags, delay, transparent or 0) + b"\x00"
+        data += b"\x2C" + struct.pack("<HHHHB", 0, 0, width, height, 0) + bytes((min_code_size,))
+        coded = lzw(indices, min_code_size)
+        for at in range(0, len(coded), 255):
+            block = coded[at:at + 255]
+            data += bytes((len(block),)) + block
+        data += b"\x00"
+    return bytes(data + b"\x3B")
+
+
+def spinner(size=64, frames=24, dots=12, shades=128):
+    """A ring of dots with a bright head going round and a fading tail behind it. Every pixel
+    lies on one ramp from the loading screen's 0x111111 (index 0, see-through) to a pale blue,
+    so the dots' soft edges blend into that screen."""
+    dark, light = (0x11, 0x11, 0x11), (0xE4, 0xEC, 0xFF)
+    palette = [blend(dark, light, i / (shades - 1)) for i in range(shades)]
+    centre, ring = (size - 1) / 2, size * 0.34
+    images = []
+    for frame in range(frames):
+        head = 2 * math.pi * frame / frames
+        spots = []
+        for dot in range(dots):
+            angle = 2 * math.pi * dot / dots
+            behind = (head - angle) % (2 * math.pi)
+            strength = 0.2 + 0.8 * math.exp(-behind / 1.6)
+            spots.append((centre + ring * math.sin(angle), centre - ring * math.cos(angle),
+                          size * 0.05 + size * 0.025 * strength, strength))
+        indices = bytearray()
+        for y in range(size):
+            for x in range(size):
+                value = 0.0
+                for sx, sy, radius, strength in spots:
+                    # Coverage by distance to the edge: a one-pixel soft rim.
+                    cover = radius + 0.5 - math.hypot(x - sx, y - sy)
+                    if cover > 0:
+                        value = max(value, min(1.0, cover) * strength)
+                indices.append(round(value * (shades - 1)))
+        images.append(bytes(indices))
+    return gif(size, size, palette, images, 8, transparent=0)
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -124,6 +229,8 @@ def main():
     # two rectangles, enough for frames that paint directly.
     with open(os.path.join(out, "frame_region.bin"), "wb") as f:
         f.write(region([(4, 0, 476, 4), (0, 4, 480, 296), (4, 296, 476, 300)]))
+    with open(os.path.join(out, "loading.gif"), "wb") as f:
+        f.write(spinner())
 
 
 if __name__ == "__main__":
