@@ -3,9 +3,8 @@
 #include "Common/Log.h"
 #include "Common/StringFormatter.h"
 #include "Platform/File.h"
-#include "launcher/DriveChoice.h"
 #include "launcher/Frames.h"
-#include "launcher/InstallFolder.h"
+#include "launcher/GameTurn.h"
 #include "launcher/MainWindowHooks.h"
 #include "ui/MainWindow.h"
 #include "ui/ProcessClock.h"
@@ -22,26 +21,6 @@ DWORD IdleSleep(HWND window, bool fast) {
     if (GetForegroundWindow() != window)
         return 20;
     return fast ? 10 : 0;
-}
-
-// The loader turn's preparation: the install folder with room for the game, made current,
-// and the library's address in it. The plug-in itself is started by the loader host.
-void PrepareLoaderGame(LauncherState& state) {
-    WString folder;
-    if (state.useCurrentPath || state.appName.IsEmpty()) {
-        folder = FileSystem::CurrentDirectory();
-    } else {
-        folder = ChooseInstallFolder(FileSystem::SpecialFolderPath(FileSystem::_PROFILE), state.appName,
-                                     state.appSize, SystemDrives());
-        FileSystem::ChangeDirectory(folder);
-        folder = FileSystem::CurrentDirectory();
-    }
-    WString loaderAddress = Format(u"local:\\%ls", state.loaderFile.Text());
-    PrintLine(u"[MC] Show loader game: install folder %ls, loader %ls, library %ls\\volux3d.lod, "
-              u"%d game parameters",
-              folder.Text(), loaderAddress.Text(), folder.Text(), int(state.loaderParameters.Count()));
-    for (_dword i = 0; i < state.loaderParameters.Count(); i++)
-        PrintLine(u"[MC] Game parameter %ls", state.loaderParameters[i].Text());
 }
 
 // Shows the main window for the web and loader turns and runs its messages until it quits.
@@ -77,8 +56,8 @@ void RunTurn(LauncherState& state) {
         RunMessageLoop(gameFrame->window, nullptr, nullptr, true);
         break;
     case 2:
-        PrepareLoaderGame(state);
-        RunMainWindowTurn(state);
+        RunLoaderTurn(state);
+        RunGameTurn(state);
         break;
     default:
         PrintLine(u"[MC] Show web window");
@@ -92,6 +71,7 @@ void RunTurn(LauncherState& state) {
 
 // Whatever a turn made is gone before the next one starts.
 void EndTurn(LauncherState& state) {
+    EndGameTurn(state);
     state.gameStage = 0;
     state.gameShown = 0;
     state.loggedIn = 0;

@@ -15,6 +15,7 @@
 #include "launcher/BossKeyConfig.h"
 #include "launcher/CopyWorker.h"
 #include "launcher/Frames.h"
+#include "launcher/GameTurn.h"
 #include "launcher/MainWindowHooks.h"
 #include "launcher/InstallFolder.h"
 #include "launcher/LauncherScript.h"
@@ -157,6 +158,7 @@ bool CreateGameFrame(LauncherState& state) {
         return false;
     // The main window's and the loader window's hooks join these when those windows exist.
     InstallFrameHooks();
+    InstallLoaderWindowHooks();
     return true;
 }
 
@@ -294,6 +296,7 @@ void ShutDown(LauncherState& state) {
         DestroyFrame(state, slot);
     DestroyFrame(state, 0);
     RemoveFrameHooks();
+    RemoveLoaderWindowHooks();
 
     IScriptManager* scripts = EngineContext::Get().scriptManager;
     if (scripts != nullptr) {

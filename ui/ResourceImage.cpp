@@ -43,10 +43,10 @@ Gdiplus::Bitmap* DetachedCopy(Gdiplus::Bitmap& decoded) {
 
 } // namespace
 
-Gdiplus::Bitmap* DecodeImage(const void* bytes, unsigned size) {
+// A stream over a copy of the bytes; the stream takes the block and frees it with itself.
+static IStream* StreamOverCopy(const void* bytes, unsigned size) {
     if (bytes == nullptr || size == 0)
         return nullptr;
-    // The stream takes the block and frees it with itself.
     HGLOBAL block = GlobalAlloc(GMEM_FIXED, size);
     if (block == nullptr)
         return nullptr;
@@ -56,6 +56,13 @@ Gdiplus::Bitmap* DecodeImage(const void* bytes, unsigned size) {
         GlobalFree(block);
         return nullptr;
     }
+    return stream;
+}
+
+Gdiplus::Bitmap* DecodeImage(const void* bytes, unsigned size) {
+    IStream* stream = StreamOverCopy(bytes, size);
+    if (stream == nullptr)
+        return nullptr;
     Gdiplus::Bitmap* result = nullptr;
     {
         Gdiplus::Bitmap decoded(stream, FALSE);
@@ -64,6 +71,34 @@ Gdiplus::Bitmap* DecodeImage(const void* bytes, unsigned size) {
     }
     stream->Release();
     return result;
+}
+
+int DecodeImageFrames(const void* bytes, unsigned size, Gdiplus::Bitmap** frames, int maxFrames) {
+    if (frames == nullptr || maxFrames <= 0)
+        return 0;
+    IStream* stream = StreamOverCopy(bytes, size);
+    if (stream == nullptr)
+        return 0;
+    int count = 0;
+    {
+        Gdiplus::Bitmap decoded(stream, FALSE);
+        if (decoded.GetLastStatus() == Gdiplus::Ok) {
+            // The frame count comes from the file: it only bounds the loop, never an allocation.
+            UINT available = decoded.GetFrameCount(&Gdiplus::FrameDimensionTime);
+            if (available == 0)
+                available = 1;  // a still image
+            for (UINT i = 0; i < available && count < maxFrames; i++) {
+                if (i > 0 && decoded.SelectActiveFrame(&Gdiplus::FrameDimensionTime, i) != Gdiplus::Ok)
+                    break;
+                Gdiplus::Bitmap* copy = DetachedCopy(decoded);
+                if (copy == nullptr)
+                    break;
+                frames[count++] = copy;
+            }
+        }
+    }
+    stream->Release();
+    return count;
 }
 
 Gdiplus::Bitmap* LoadResourceImage(const char16_t* name) {
@@ -76,6 +111,18 @@ Gdiplus::Bitmap* LoadResourceImage(const char16_t* name) {
     if (image == nullptr)
         PrintLine(u"[MC] Image resource %ls cannot be decoded", name);
     return image;
+}
+
+int LoadResourceFrames(const char16_t* name, Gdiplus::Bitmap** frames, int maxFrames) {
+    if (name == nullptr || name[0] == 0)
+        return 0;
+    ByteBuffer bytes;
+    if (!FileSystem::LoadResource(nullptr, name, bytes))
+        return 0;
+    const int count = DecodeImageFrames(bytes.data, unsigned(bytes.size), frames, maxFrames);
+    if (count == 0)
+        PrintLine(u"[MC] Image resource %ls cannot be decoded", name);
+    return count;
 }
 
 namespace {

@@ -23,4 +23,10 @@ void ReleaseSharedImages();
 // The same from bytes in memory.
 Gdiplus::Bitmap* DecodeImage(const void* bytes, unsigned size);
 
+// Animations: every frame of a multi-frame image (time dimension, as in an animated GIF), at
+// most maxFrames, each a copy the caller deletes. A still image gives one frame; a missing or
+// undecodable resource none. Returns the number of frames written.
+int LoadResourceFrames(const char16_t* name, Gdiplus::Bitmap** frames, int maxFrames);
+int DecodeImageFrames(const void* bytes, unsigned size, Gdiplus::Bitmap** frames, int maxFrames);
+
 } // namespace Volux
