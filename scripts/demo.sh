@@ -25,7 +25,7 @@ build() {  # folder toolchain
   if [ ! -f "$1/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" >/dev/null
   fi
-  cmake --build "$1" --target microclient
+  cmake --build "$1" --target microclient sample_plugin
 }
 
 bash "$root/scripts/setup.sh"
@@ -90,10 +90,11 @@ play_y=516
 
 # Runs the launcher in one mode until its first turn shows a window, takes the screenshots the
 # mode asks for, then closes it the way a user would and keeps its logs as <name>-*.log.
-run_mode() {  # mode name
+run_mode() {  # mode name [more arguments for the program]
   local mode="$1" name="$2"
+  shift 2
   find "$data" -maxdepth 1 -name '*.log' -delete
-  "$root/scripts/wine-run.sh" "$exe" "/mode=$mode" >"$out/$name-wine-output.txt" 2>&1 &
+  "$root/scripts/wine-run.sh" "$exe" "/mode=$mode" "$@" >"$out/$name-wine-output.txt" 2>&1 &
   app_pid=$!
   # The main loop's first turn logs what it shows: the game frame (mode 1) or the main window.
   local up=0
@@ -122,6 +123,19 @@ run_mode() {  # mode name
     import -window root "$out/$name-down.png"
     xdotool mousemove 1000 740 mouseup 1
     echo "[demo] button looks: $out/$name-hover.png, $out/$name-down.png"
+  fi
+  if [ "$mode" = 2 ]; then
+    # The loading screen shows while the server sends the library slowly; then the plug-in's
+    # first frames.
+    import -window root "$out/$name-loading.png"
+    echo "[demo] loading screen: $out/$name-loading.png"
+    for _ in $(seq 1 60); do
+      iconv -f UTF-16 -t UTF-8 "$(trace_log)" 2>/dev/null | grep -q 'Loader renders its first frame' && break
+      sleep 0.5
+    done
+    sleep 1
+    import -window root "$out/$name-game.png"
+    echo "[demo] plug-in frames: $out/$name-game.png"
   fi
 
   # Without /f, taskkill sends WM_CLOSE, so the launcher shuts down in order and closes its logs.
@@ -155,10 +169,39 @@ run_mode() {  # mode name
   grep '\[MC\]' "$out/$name-trace.log" || true
 }
 
+# The local game server for mode 2: serves the sample plug-in as the loader library and
+# records the report points it is sent.
+serve="$(mktemp -d)"
+server_pid=""
+stop_server() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true; rm -rf "$serve"; }
+trap 'stop_server; cleanup' EXIT
+loader_args=()
+start_loader_server() {
+  cp "$root/build/win64/loader/sample/sample_plugin.dll" "$serve/volux3d.lod"
+  python3 "$root/tools/gameserver/game_server.py" --root "$serve" --log "$out/game-server.log" \
+    --port-file "$serve/port" >/dev/null 2>&1 &
+  server_pid=$!
+  for _ in $(seq 1 50); do [ -s "$serve/port" ] && break; sleep 0.1; done
+  local port digest
+  port="$(head -n 1 "$serve/port")"
+  digest="$(python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import checksum_text; print(checksum_text.checksum_text(open(sys.argv[2], "rb").read()))' "$root/loader" "$serve/volux3d.lod")"
+  # A library left from an earlier run would be used as it is: the demo downloads it.
+  find "$WINEPREFIX/drive_c" -name volux3d.lod -delete 2>/dev/null || true
+  loader_args=("/param=liburl=http://127.0.0.1:$port/slow=60000/files/volux3d.lod" "/param=libmd5=$digest"
+               "/param=tickurl=http://127.0.0.1:$port/report?game=demo")
+}
+
 rm -f "$out"/*.png "$out"/*.log "$out"/*.txt
 if [ -n "$only_mode" ]; then
-  run_mode "$only_mode" "mode$only_mode"
+  if [ "$only_mode" = 2 ]; then
+    start_loader_server
+    run_mode 2 mode2 "${loader_args[@]}"
+  else
+    run_mode "$only_mode" "mode$only_mode"
+  fi
 else
   run_mode 1 frame-window   # the game frame: layered art, buttons, label, progress bar
   run_mode 0 main-window    # the main window: custom title bar, menu rows, system buttons, logo
+  start_loader_server
+  run_mode 2 loader-game "${loader_args[@]}"  # loading screen, then the sample plug-in
 fi

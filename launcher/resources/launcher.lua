@@ -118,7 +118,12 @@ if mode == 1 then
     L:addWebWindow(0, 0, 800, 600, FRAME_PAGE_URL, 0, false, 0)
 elseif mode == 2 then
     L:setLoadingSize(WIDTH, HEIGHT)
-    L:startLoader(LOADER_FILE, LOADER_PARAMETERS[1], LOADER_PARAMETERS[2])
+    local parameters = {}
+    for _, parameter in ipairs(LOADER_PARAMETERS) do parameters[#parameters + 1] = parameter end
+    -- Demo convenience: "/param=key=value" on the command line adds a game parameter (up to
+    -- nine in all), e.g. liburl and libmd5 to fetch the library from a server.
+    for parameter in string.gmatch(cmd, "/param=(%S+)") do parameters[#parameters + 1] = parameter end
+    L:startLoader(LOADER_FILE, unpack(parameters, 1, math.min(#parameters, 9)))
 else
     L:startGame(GAME_URL)
 end
