@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string.h>
+
 #include <string>
 
 #include "Common/Md5.h"
@@ -308,6 +310,66 @@ TEST_F(LoaderHostTest, AStalledDownloadMovesToTheNextMirrorEachWindow) {
     }
     EXPECT_EQ(walk, "012301");
     host.Shutdown();
+}
+
+// The list entry for a file: its digest, then the message when there is one.
+std::string RevocationEntry(const Md5Digest& digest, const char* message) {
+    std::string entry(reinterpret_cast<const char*>(digest.bytes), _MD5_DIGEST_SIZE);
+    if (message == nullptr)
+        return entry;
+    const uint32_t count = uint32_t(strlen(message));
+    for (int i = 0; i < 4; i++)
+        entry.push_back(char((count >> (8 * i)) & 0xFF));
+    for (const char* c = message; *c != 0; c++) {
+        entry.push_back(*c);
+        entry.push_back(0);
+    }
+    return entry;
+}
+
+TEST_F(LoaderHostTest, ARevokedLibraryIsStoppedWithTheListsMessage) {
+    REQUIRE_GAME_SERVER();
+    const WString path = Install(u"test_plugin_full.dll");
+    Md5Digest other;
+    other.bytes[0] = 1;
+    const struct {
+        const char* name;
+        std::string list;
+        bool stopped;
+        const char* message;
+    } cases[] = {
+        {"not listed", RevocationEntry(other, "other"), false, ""},
+        {"listed with a message", RevocationEntry(other, "x") + RevocationEntry(FileSystem::FileDigest(path), "Banned build"),
+         true, "Banned build"},
+        {"listed without a message", RevocationEntry(FileSystem::FileDigest(path), nullptr), true,
+         "Illegle loader, contact help desk"},
+        {"empty list", "", false, ""},
+    };
+    const WString served = BesideProgram(u"served\\bl");
+    for (const auto& c : cases) {
+        ASSERT_TRUE(FileSystem::WriteFile(served, c.list.data(), _dword(c.list.size()))) << c.name;
+        deployment.revocationAddress = VoluxTest::ServerUrl("/dev/bl");
+        LoaderHost host(deployment);
+        host.SetLoaderPath(path);
+        host.SetLoader(Format(u"local:\\%ls", path.Text()), u"");
+        ASSERT_TRUE(host.Prepare(nullptr)) << c.name;
+        ASSERT_TRUE(host.Start()) << c.name;
+        const DWORD start = GetTickCount();
+        while (!host.IsStopped() && GetTickCount() - start < 1500) {
+            host.Tick();
+            Sleep(10);
+        }
+        EXPECT_EQ(host.IsStopped(), c.stopped) << c.name;
+        EXPECT_EQ(host.IsLoaded(), !c.stopped) << c.name;
+        EXPECT_EQ(Narrow(host.Message()), c.message) << c.name;
+        // A stopped library gets no messages; either way the list is not fetched again.
+        if (c.stopped) {
+            EXPECT_EQ(host.Forward(WM_KEYDOWN, 65, 0), 0) << c.name;
+        }
+        EXPECT_FALSE(host.HasDownload()) << c.name;
+        host.Shutdown();
+    }
+    FileSystem::DeleteFile(served);
 }
 
 } // namespace
