@@ -21,8 +21,14 @@ namespace {
 constexpr UINT _WM_INVOKE = WM_USER + 62;
 const char16_t* const _PLUGIN_VERSION = u"pluginver|0x00010006";
 
-bool IsLocalAddress(const WString& address) {
-    return address.StartsWith(u"local:\\") || address.StartsWith(u"local://");
+// The length of the prefix ("local:\" or "local://") of an address that names a local file;
+// 0 for any other address.
+int LocalPrefixLength(const WString& address) {
+    if (address.StartsWith(u"local:\\"))
+        return 7;
+    if (address.StartsWith(u"local://"))
+        return 8;
+    return 0;
 }
 
 // "scheme://host[:port]/path": the start and length of host[:port].
@@ -134,8 +140,8 @@ bool LoaderHost::Prepare(HWND host) {
 
     if (loaderPath.IsEmpty())
         return false;
-    if (IsLocalAddress(loaderAddress)) {
-        const WString local = loaderAddress.Substring(7);
+    if (const int prefix = LocalPrefixLength(loaderAddress)) {
+        const WString local = loaderAddress.Substring(prefix);
         if (FileSystem::IsFile(local)) {
             downloadProgress = 1.0f;
             loaderPath = local;
@@ -280,8 +286,9 @@ bool LoaderHost::Load() {
 }
 
 bool LoaderHost::Start() {
+    // A library that refused creation stays loaded but is never driven.
     if (module != nullptr)
-        return true;
+        return created;
     if (stopped || loaderPath.IsEmpty())
         return false;
     if (!CheckLoaderFile(loaderPath, deployment, message))
@@ -294,6 +301,7 @@ bool LoaderHost::Start() {
         PrintLine(u"[MC] Loader %ls refused to start", loaderPath.Text());
         return false;
     }
+    created = true;
     int marker = 0;
     const bool ruleApplies = !Environment::GetInteger(u"[MICRO-CLIENT]", marker) || marker == 0;
     bool ruleApplied = false;
@@ -376,7 +384,7 @@ void LoaderHost::Tick() {
     lastTick = now;
     ticked = true;
     statistics.Pump();
-    if (update != nullptr && !stopped) {
+    if (update != nullptr && created && !stopped) {
         TrackInput();
         if (update(hostWindow, int(elapsed)) != 0) {
             if (!rendering) {
@@ -415,6 +423,7 @@ void LoaderHost::Unload() {
         destroy(hostWindow);
     HMODULE unloaded = module;
     module = nullptr;
+    created = false;
     create = nullptr;
     destroy = nullptr;
     setup = nullptr;

@@ -119,6 +119,7 @@ private:
     RenderEntry render = nullptr;
     MessageEntry messageEntry = nullptr;
     ProgressEntry progressEntry = nullptr;
+    bool created = false;  // _VoluxCreate accepted: only then is the plug-in driven
 
     _dword lastTick = 0;
     bool ticked = false;

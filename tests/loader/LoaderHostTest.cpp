@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "Common/Compression.h"
 #include "Common/Md5.h"
 #include "Common/StringFormatter.h"
 #include "Platform/Environment.h"
@@ -370,6 +371,216 @@ TEST_F(LoaderHostTest, ARevokedLibraryIsStoppedWithTheListsMessage) {
         host.Shutdown();
     }
     FileSystem::DeleteFile(served);
+}
+
+TEST_F(LoaderHostTest, LocalAddressesNameTheLibraryInEitherSpelling) {
+    const WString path = Install(u"test_plugin_full.dll");
+    const struct {
+        const char* name;
+        WString address;
+    } cases[] = {
+        {"backslash", Format(u"local:\\%ls", path.Text())},
+        {"slashes", Format(u"local://%ls", path.Text())},
+        {"slashes, padded", Format(u" \tlocal://%ls\t ", path.Text())},
+    };
+    for (const auto& c : cases) {
+        LoaderHost host(deployment);
+        // The game folder's own file is missing: only the local address can make it ready.
+        host.SetLoaderPath(scratch.At(u"missing.lod"));
+        host.SetLoader(c.address, u"");
+        EXPECT_TRUE(host.Prepare(nullptr)) << c.name;
+        EXPECT_FALSE(host.HasDownload()) << c.name;
+        EXPECT_EQ(Narrow(host.LoaderPath()), Narrow(path)) << c.name;
+        host.Shutdown();
+    }
+}
+
+TEST_F(LoaderHostTest, ALibraryThatRefusedCreationIsNeverDriven) {
+    const WString path = Install(u"test_plugin_refuse.dll");
+    LoaderHost host(deployment);
+    host.SetLoaderPath(path);
+    host.SetLoader(Format(u"local:\\%ls", path.Text()), u"");
+    ASSERT_TRUE(host.Prepare(nullptr));
+    EXPECT_FALSE(host.Start());
+    for (int i = 0; i < 4; i++)
+        host.Tick();
+    EXPECT_EQ(host.Forward(WM_KEYDOWN, 65, 0), 0);
+    // Asked again, it still does not run.
+    EXPECT_FALSE(host.Start());
+    EXPECT_FALSE(host.IsRendering());
+    EXPECT_EQ(PluginCalls(), "create;");
+    host.Shutdown();
+}
+
+TEST_F(LoaderHostTest, WithoutAHostWindowThePluginNeverHoldsTheInput) {
+    const WString path = Install(u"test_plugin_full.dll");
+    SetFocus(nullptr);
+    LoaderHost host(deployment);
+    host.SetLoaderPath(path);
+    host.SetLoader(Format(u"local:\\%ls", path.Text()), u"");
+    ASSERT_TRUE(host.Prepare(nullptr));
+    ASSERT_TRUE(host.Start());
+    for (int i = 0; i < 5; i++)
+        host.Tick();
+    EXPECT_TRUE(host.IsRendering());
+    EXPECT_EQ(PluginCalls().find("message 6 1"), std::string::npos) << PluginCalls();
+    host.Shutdown();
+    host.Shutdown();  // twice is harmless
+}
+
+// A plain window standing in for the loader host window.
+HWND MakeHostWindow() {
+    return CreateWindowExW(0, L"STATIC", L"host", WS_POPUP | WS_VISIBLE, 0, 0, 200, 150, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+TEST_F(LoaderHostTest, APluginThatEndsItsWindowFromItsFrameLeavesTheHostSound) {
+    const WString path = Install(u"test_plugin_full.dll");
+    for (const char16_t* action : {u"destroy", u"close", u"quit"}) {
+        SetEnvironmentVariableW(L"TestPluginCalls", nullptr);
+        SetEnvironmentVariableW(L"TestPluginAction", WidePtr(action));
+        HWND window = MakeHostWindow();
+        ASSERT_NE(window, nullptr);
+        LoaderHost host(deployment);
+        host.SetLoaderPath(path);
+        host.SetLoader(Format(u"local:\\%ls", path.Text()), u"");
+        ASSERT_TRUE(host.Prepare(window));
+        ASSERT_TRUE(host.Start());
+        for (int i = 0; i < 6; i++)
+            host.Tick();
+        EXPECT_TRUE(host.IsRendering()) << Narrow(WString(action));
+        host.Shutdown();
+        host.Shutdown();
+        EXPECT_EQ(GetModuleHandleW(WidePtr(path.Text())), nullptr) << Narrow(WString(action));
+        if (IsWindow(window))
+            DestroyWindow(window);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+    SetEnvironmentVariableW(L"TestPluginAction", nullptr);
+}
+
+// A locked library file is kept; the download goes beside it under a second name that carries
+// the thread id, and that copy is deleted at shutdown.
+TEST_F(LoaderHostTest, ALockedLibraryFileGetsASecondName) {
+    REQUIRE_GAME_SERVER();
+    const int size = 3000;
+    const std::string body = VoluxTest::Pattern(0, size);
+    const WString digest = ChecksumText(ComputeMd5(body.data(), body.size()));
+    const unsigned id = unsigned(GetCurrentThreadId());
+    const struct {
+        const char16_t* folder;
+        const char16_t* name;
+        WString second;
+    } cases[] = {
+        {u"plain", u"volux3d.lod", Format(u"volux3d-%.8x.lod", id)},
+        {u"dotted.v2", u"volux3d", Format(u"volux3d-%.8x", id)},
+        {u"dotted.v3", u"lib.tar.lod", Format(u"lib.tar-%.8x.lod", id)},
+    };
+    for (const auto& c : cases) {
+        const WString folder = scratch.At(c.folder);
+        ASSERT_TRUE(FileSystem::CreateDirectories(folder));
+        const WString path = Format(u"%ls\\%ls", folder.Text(), c.name);
+        ASSERT_TRUE(FileSystem::WriteFile(path, "old", 3));
+        HANDLE lock = CreateFileW(WidePtr(path.Text()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        LoaderHost host(deployment);
+        host.SetLoaderPath(path);
+        host.SetLoader(VoluxTest::ServerUrl("/gen/" + std::to_string(size)), digest);
+        EXPECT_FALSE(host.Prepare(nullptr));
+        ASSERT_TRUE(PollUntilWritten(host, 10000)) << Narrow(path);
+        const WString second = Format(u"%ls\\%ls", folder.Text(), c.second.Text());
+        EXPECT_EQ(Narrow(host.LoaderPath()), Narrow(second));
+        ByteBuffer written;
+        EXPECT_TRUE(FileSystem::ReadFile(second, written));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(written.data), written.size), body);
+        host.Shutdown();
+        EXPECT_FALSE(FileSystem::IsFile(second)) << Narrow(second);
+        CloseHandle(lock);
+        EXPECT_TRUE(FileSystem::IsFile(path));
+    }
+}
+
+TEST_F(LoaderHostTest, ACompressedLibraryFileIsExpandedInPlaceOnlyWhenSound) {
+    const std::string plain = VoluxTest::Pattern(0, 4000);
+    const WString digest = ChecksumText(ComputeMd5(plain.data(), plain.size()));
+    ByteBuffer packed;
+    packed.Append(plain.data(), _dword(plain.size()));
+    ASSERT_TRUE(PackBuffer(packed, false));
+    const std::string block(reinterpret_cast<const char*>(packed.data), packed.size);
+    std::string lying = block;
+    lying[lying.size() / 2] = char(lying[lying.size() / 2] ^ 0x5A);
+    const struct {
+        const char* name;
+        std::string file;
+        bool ready;
+    } cases[] = {
+        {"sound block", block, true},
+        {"truncated to the header", block.substr(0, 16), false},
+        {"truncated body", block.substr(0, block.size() - 7), false},
+        {"damaged body", lying, false},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(scratch.Put(u"volux3d.lod", c.file));
+        LoaderHost host(deployment);
+        host.SetLoaderPath(scratch.At(u"volux3d.lod"));
+        // An address nothing listens on: a failed check must not depend on a server.
+        host.SetLoader(u"http://127.0.0.1:9/volux3d.lod", digest);
+        EXPECT_EQ(host.Prepare(nullptr), c.ready) << c.name;
+        EXPECT_FALSE(FileSystem::IsFile(scratch.At(u"volux3d.lod.tmp"))) << c.name;
+        if (c.ready) {
+            EXPECT_EQ(scratch.Get(u"volux3d.lod"), plain) << c.name;
+        }
+        host.Shutdown();
+    }
+}
+
+// Whatever the server does, every call on the UI thread returns at once.
+TEST_F(LoaderHostTest, AServerThatMisbehavesNeverHoldsTheUiThread) {
+    REQUIRE_GAME_SERVER();
+    const std::string blackHole = VoluxTest::ServerPort("BLACKHOLE");
+    const struct {
+        const char* name;
+        WString address;
+    } cases[] = {
+        {"never answers", VoluxTest::ServerUrl("/stall/gen/100")},
+        {"stops after the headers", VoluxTest::ServerUrl("/stall-after=10/gen/100")},
+        {"redirects to another scheme", VoluxTest::ServerUrl("/location=ftp/gen/100")},
+        {"over-long location", VoluxTest::ServerUrl("/location=huge/gen/100")},
+        {"redirects for ever", VoluxTest::ServerUrl("/loop/gen/100")},
+        {"never accepts", blackHole.empty() ? WString(u"http://127.0.0.1:9/x") : VoluxTest::WideOf("http://127.0.0.1:" + blackHole + "/x")},
+    };
+    Deployment slow = deployment;
+    slow.statisticsEndpoint = VoluxTest::ServerUrl("/stall/");
+    slow.revocationAddress = VoluxTest::ServerUrl("/stall/dev/bl");
+    for (const auto& c : cases) {
+        LoaderHost host(slow);
+        host.SetLoaderPath(scratch.At(u"volux3d.lod"));
+        host.SetLoader(c.address, u"00000000000000000000000000000000");
+        Array<WString> mirrors;
+        mirrors.Append(u"127.0.0.2");
+        host.SetMirrors(mirrors);
+        host.SetReportAddress(VoluxTest::ServerUrl("/stall/report?x=1"));
+        host.SetStallWindow(100);
+        DWORD longest = 0;
+        auto timed = [&](auto call) {
+            const DWORD start = GetTickCount();
+            call();
+            const DWORD spent = GetTickCount() - start;
+            longest = spent > longest ? spent : longest;
+        };
+        timed([&] { EXPECT_FALSE(host.Prepare(nullptr)) << c.name; });
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 600) {
+            timed([&] { EXPECT_FALSE(host.PollDownload()) << c.name; });
+            timed([&] { host.Tick(); });
+            Sleep(10);
+        }
+        timed([&] { host.Shutdown(); });
+        EXPECT_LT(longest, 500u) << c.name;
+        EXPECT_FALSE(FileSystem::IsFile(scratch.At(u"volux3d.lod"))) << c.name;
+    }
 }
 
 } // namespace

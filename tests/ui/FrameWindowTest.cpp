@@ -319,5 +319,37 @@ TEST_F(FrameWindowTest, HugeSizesAreClampedAtCreation) {
     EXPECT_EQ(frame.height, 0);
 }
 
+// The stretched background is kept between compositions: it must follow every change of the
+// target's size and of the background itself.
+TEST_F(FrameWindowTest, KeptBackgroundFollowsSizeAndImageChanges) {
+    FrameWindow frame(1);
+    ASSERT_TRUE(frame.Create(u"kept", 0, 0, 160, 80, 0));
+    {
+        // Without a background everything but the elements is clear.
+        OffscreenBitmap bitmap(30, 20);
+        ASSERT_TRUE(frame.Compose(bitmap));
+        EXPECT_EQ(bitmap.Pixel(0, 0), 0u);
+        EXPECT_EQ(bitmap.Pixel(29, 19), 0u);
+    }
+    ASSERT_TRUE(frame.SetBackground(u"background.png"));
+    const struct {
+        int width, height;
+    } sizes[] = {{160, 80}, {2, 2}, {7, 3}, {1000, 700}, {1, 300}, {160, 80}};
+    for (const auto& size : sizes) {
+        OffscreenBitmap bitmap(size.width, size.height);
+        ASSERT_TRUE(bitmap.IsValid());
+        ASSERT_TRUE(frame.Compose(bitmap));
+        EXPECT_EQ(bitmap.Pixel(0, 0), size.width > 1 ? _GREY : bitmap.Pixel(0, 0)) << size.width << "x" << size.height;
+        if (size.width > 1)
+            EXPECT_EQ(bitmap.Pixel(size.width - 1, size.height - 1) >> 24, 0u) << size.width << "x" << size.height;
+    }
+    // Another background at the same size replaces the kept one.
+    ASSERT_TRUE(frame.SetBackground(u"up.png"));
+    OffscreenBitmap bitmap(160, 80);
+    ASSERT_TRUE(frame.Compose(bitmap));
+    EXPECT_EQ(bitmap.Pixel(0, 0), _RED);
+    EXPECT_EQ(bitmap.Pixel(159, 79), _RED);
+}
+
 } // namespace
 } // namespace Volux

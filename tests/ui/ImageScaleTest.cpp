@@ -2,6 +2,7 @@
 
 #include <stdint.h>
 
+#include <string>
 #include <vector>
 
 #include "ui/ImageScale.h"
@@ -83,6 +84,47 @@ TEST(ImageScale, BadSizesWriteNothing) {
             Stretch(source, c.sourceWidth, c.sourceHeight, c.stride, c.targetWidth, c.targetHeight);
         for (uint32_t pixel : target)
             EXPECT_EQ(pixel, _UNTOUCHED) << c.sourceWidth << "x" << c.sourceHeight << " stride " << c.stride;
+    }
+}
+
+// Thin and extreme shapes: a grey ramp along the long side stays opaque and grey, never runs
+// backwards, whichever way and how far it is scaled, and keeps its end values when enlarged.
+TEST(ImageScale, RampsKeepTheirEndsAndOrderAtExtremeSizes) {
+    const struct {
+        int sourceLength, targetLength, across;  // across: the other side, the same in both
+    } cases[] = {{2, 4000, 1}, {256, 1, 1}, {8192, 3, 1}, {8192, 2, 2}, {3, 8191, 1}, {1000, 999, 1}, {7, 7000, 3}};
+    for (const bool vertical : {false, true}) {
+        for (const auto& c : cases) {
+            std::vector<uint32_t> source(size_t(c.sourceLength) * size_t(c.across));
+            for (int i = 0; i < c.sourceLength; i++) {
+                const uint32_t grey = uint32_t(i * 255 / (c.sourceLength - 1 > 0 ? c.sourceLength - 1 : 1));
+                const uint32_t pixel = 0xFF000000u | grey * 0x010101u;
+                for (int j = 0; j < c.across; j++)
+                    source[vertical ? size_t(i) * size_t(c.across) + size_t(j) : size_t(j) * size_t(c.sourceLength) + size_t(i)] = pixel;
+            }
+            const int sw = vertical ? c.across : c.sourceLength, sh = vertical ? c.sourceLength : c.across;
+            const int tw = vertical ? c.across : c.targetLength, th = vertical ? c.targetLength : c.across;
+            const std::vector<uint32_t> target = Stretch(source, sw, sh, size_t(sw), tw, th);
+            auto at = [&](int i, int j) {
+                return target[vertical ? size_t(i) * size_t(tw) + size_t(j) : size_t(j) * size_t(tw) + size_t(i)];
+            };
+            const std::string name = std::to_string(c.sourceLength) + " -> " + std::to_string(c.targetLength) +
+                                     (vertical ? " rows" : " columns");
+            for (int j = 0; j < c.across; j++) {
+                if (c.targetLength >= c.sourceLength) {
+                    EXPECT_EQ(at(0, j), source[0]) << name;
+                    EXPECT_EQ(at(c.targetLength - 1, j), 0xFFFFFFFFu) << name;
+                }
+                for (int i = 0; i < c.targetLength; i++) {
+                    const uint32_t pixel = at(i, j);
+                    ASSERT_EQ(pixel >> 24, 0xFFu) << name << " at " << i;
+                    ASSERT_EQ(pixel & 0xFFu, (pixel >> 8) & 0xFFu) << name << " at " << i;
+                    if (i > 0) {
+                        ASSERT_GE(pixel & 0xFFu, at(i - 1, j) & 0xFFu) << name << " at " << i;
+                    }
+                }
+            }
+        }
     }
 }
 
