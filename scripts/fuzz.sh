@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets (tests/fuzz/*Fuzz.cpp) with clang and the sanitizers, then
 #   --quick                   runs every target for a short fixed time; fails on any finding
 #   --minutes N [target...]   runs the named targets (default: all) N minutes each and prints
-#                             executions, exec/s and findings per target
+#                             executions, exec/s, coverage (edges, features) and findings
+#                             per target
 # Seeds come from tests/fuzz/corpus/<target>/ and are copied to a scratch folder first, so
 # the committed corpus never changes. Findings are kept in <build>/findings/<target>/.
 # Options: --no-setup skips scripts/setup.sh; FUZZ_BUILD_DIR overrides build/fuzz.
@@ -78,16 +79,19 @@ for t in "${targets[@]}"; do
   after="$(find "$findings" -type f | wc -l)"
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)"
+  # The last status line carries the edges (cov) and features (ft) reached.
+  cov="$(grep -o 'cov: [0-9]*' "$log" | tail -1 | sed 's/cov: //')"
+  ft="$(grep -o 'ft: [0-9]*' "$log" | tail -1 | sed 's/ft: //')"
   found=$((after - before))
   if [ "$status" -ne 0 ] || [ "$found" -gt 0 ]; then
     failed=1
     tail -n 60 "$log"
     echo "== $t: FAILED (exit $status, new findings in $findings)"
   fi
-  report+=("$(printf '%-24s %12s %10s %9s' "$t" "${runs:-?}" "${rate:-?}" "$found")")
+  report+=("$(printf '%-24s %12s %10s %8s %8s %9s' "$t" "${runs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "$found")")
 done
 
 echo
-printf '%-24s %12s %10s %9s\n' target executions exec/s findings
+printf '%-24s %12s %10s %8s %8s %9s\n' target executions exec/s cov ft findings
 for line in "${report[@]}"; do echo "$line"; done
 exit "$failed"

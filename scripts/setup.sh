@@ -12,7 +12,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb xauth x11-apps x11-utils imagemagick xdotool
   fonts-dejavu-core fonts-liberation fonts-wqy-microhei
-  googletest libbenchmark-dev
+  googletest libbenchmark-dev libsqlite3-dev
   zlib1g-dev libz-mingw-w64-dev lzma-dev liblzma-dev
   libluajit-5.1-dev luajit libcurl4-openssl-dev curl python3
   gcc-multilib

@@ -1,6 +1,7 @@
 // Growable byte buffer.
 #include "Common/ByteBuffer.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "Common/Memory.h"
@@ -53,9 +54,17 @@ bool ByteBuffer::Append(const void* bytes, _dword count) {
     if (size > 0xFFFFFFFFu - count)
         return false;
     _dword oldSize = size;
+    // The bytes may be this buffer's own, which the growth frees: they are found again by
+    // their offset afterwards.
+    uintptr_t from = reinterpret_cast<uintptr_t>(bytes);
+    uintptr_t start = reinterpret_cast<uintptr_t>(data);
+    bool own = bytes != nullptr && data != nullptr && from >= start && from < start + size;
+    _dword ownOffset = own ? _dword(from - start) : 0;
     if (!Resize(size + count))
         return false;
-    if (bytes != nullptr)
+    if (own)
+        memmove(data + oldSize, data + ownOffset, count);
+    else if (bytes != nullptr)
         memcpy(data + oldSize, bytes, count);
     else
         memset(data + oldSize, 0, count);

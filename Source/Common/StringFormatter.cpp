@@ -5,6 +5,7 @@
 #include "Common/StringFormatter.h"
 
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -14,16 +15,19 @@ namespace Volux {
 
 namespace {
 
-// Writes characters into a bounded buffer; whatever does not fit is dropped.
+// Writes characters into a bounded buffer; whatever does not fit is dropped. The count of
+// characters asked for saturates at INT_MAX, so a huge width or precision can never wrap it
+// around into a valid (or negative) index.
 struct Output {
     char16_t* buffer;
     int capacity;  // characters including the terminator
     int written;
 
+    void Advance(int count) { written = count > INT_MAX - written ? INT_MAX : written + count; }
     void Put(char16_t c) {
         if (written < capacity - 1)
             buffer[written] = c;
-        written++;
+        Advance(1);
     }
     // A run of characters at once: only the part that still fits is copied.
     void PutRun(const char16_t* from, int count) {
@@ -31,14 +35,14 @@ struct Output {
         int copy = count < room ? count : (room > 0 ? room : 0);
         for (int i = 0; i < copy; i++)
             buffer[written + i] = from[i];
-        written += count;
+        Advance(count);
     }
     void Repeat(char16_t c, int count) {
         int room = capacity - 1 - written;
         int fill = count < room ? count : (room > 0 ? room : 0);
         for (int i = 0; i < fill; i++)
             buffer[written + i] = c;
-        written += count > 0 ? count : 0;
+        Advance(count > 0 ? count : 0);
     }
     bool Full() const { return written >= capacity - 1; }
 };
@@ -56,8 +60,9 @@ struct Spec {
 
 void PutPadded(Output& out, const Spec& spec, const char16_t* prefix, int prefixLength, const char16_t* body,
                int bodyLength, int zeros) {
-    int total = prefixLength + zeros + bodyLength;
-    int pad = spec.width > total ? spec.width - total : 0;
+    // Zeros from a precision near INT_MAX plus the rest would overflow an int.
+    long long total = (long long)prefixLength + zeros + bodyLength;
+    int pad = spec.width > total ? int(spec.width - total) : 0;
     if (!spec.left && !(spec.zero && spec.precision < 0))
         out.Repeat(u' ', pad);
     out.PutRun(prefix, prefixLength);
@@ -500,6 +505,9 @@ int FormatInto(char16_t* buffer, int length, const char16_t* format, va_list arg
 }
 
 WStringPtr FormatBufferV(char16_t* buffer, int length, const char16_t* format, va_list arguments) {
+    // A negative length leaves no room at all, as a zero one does.
+    if (length < 0)
+        length = 0;
     if (!VOLUX_CHECK(u"Common/StringFormatter",
                      buffer != _null && length != 0 && format != _null && arguments != _null))
         return WStringPtr(buffer != nullptr && length > 0 ? (buffer[0] = 0, buffer) : nullptr);
@@ -509,6 +517,9 @@ WStringPtr FormatBufferV(char16_t* buffer, int length, const char16_t* format, v
 }
 
 WStringPtr FormatBuffer(char16_t* buffer, int length, const char16_t* format, ...) {
+    // A negative length leaves no room at all, as a zero one does.
+    if (length < 0)
+        length = 0;
     if (!VOLUX_CHECK(u"Common/StringFormatter", buffer != _null && length != 0 && format != _null))
         return WStringPtr(buffer != nullptr && length > 0 ? (buffer[0] = 0, buffer) : nullptr);
     va_list arguments;

@@ -358,13 +358,56 @@ int ListDirectories(const char16_t* directory, WalkCallback callback, void* cont
 
 bool RemoveDirectoryTree(const char16_t* path) {
     path = NonNull(path);
-    if (path[0] == 0 || !IsDirectory(path))
+    if (path[0] == 0)
         return false;
+    // Trimmed first: "link\" would name what the link points at. An empty trimmed path
+    // ("/") would list the root.
     WString directory = TrimmedRoot(path);
+    if (directory.IsEmpty() || IsVolumeRoot(path))
+        return false;
+    // What a link points at lies outside the tree (uninstalling must not empty a folder a
+    // junction in the install folder happens to lead to): the link alone goes.
+    if (FileBackend::IsLink(directory))
+        return FileBackend::RemoveLink(directory);
+    if (!IsDirectory(path))
+        return false;
     void* context = const_cast<char16_t*>(directory.Text());
     Walk(directory, false, DeleteEntry, context, nullptr);
     ListDirectories(directory, RemoveEntryTree, context, nullptr);
     return FileBackend::RemoveEmptyDirectory(path);
+}
+
+bool IsVolumeRoot(const char16_t* path) {
+    path = NonNull(path);
+    if (path[0] == 0)
+        return false;
+    WString full = FileBackend::FullPath(path);
+    full.TrimRight(u"\\/");
+    const char16_t* at = full.Text();
+    int length = full.Length();
+    if (length == 0)
+        return true;  // "/" or "\"
+    // "\\?\" and "\\.\" only change how the rest is parsed; "\\?\UNC\" is a share.
+    bool share = IsSeparator(at[0]) && IsSeparator(at[1]);
+    if (share && (at[2] == u'?' || at[2] == u'.') && IsSeparator(at[3])) {
+        at += 4;
+        length -= 4;
+        share = length >= 4 && Text::StartsWith(at, u"UNC", false) && IsSeparator(at[3]);
+        if (share) {
+            at += 4;
+            length -= 4;
+        }
+    }
+    if (length == 2 && at[1] == u':')
+        return true;
+    if (!share)
+        return false;
+    // A share's root is its server and share name.
+    int segments = 0;
+    for (int i = 0; i < length; i++)
+        if (!IsSeparator(at[i]) && (i == 0 || IsSeparator(at[i - 1])))
+            segments++;
+    return segments <= 2;
 }
 
 _qword FreeSpace(const char16_t* path) {

@@ -34,6 +34,13 @@ bool MoveExisting(const char16_t* from, const char16_t* to);
 _qword FreeSpaceOf(const char16_t* directory);
 bool MakeCurrent(const char16_t* path);
 
+// A symbolic link, junction or other reparse point; not followed.
+bool IsLink(const char16_t* path);
+// Removes the link itself, whatever it points at.
+bool RemoveLink(const char16_t* path);
+// The absolute form of an existing path, "." and ".." resolved; the path as it is on failure.
+WString FullPath(const char16_t* path);
+
 // Each entry of a directory except "." and "..", in the system's order. The callback may
 // delete the entry it was given.
 using EntryCallback = void (*)(const char16_t* name, bool isDirectory, void* state);

@@ -248,6 +248,27 @@ bool MakeCurrent(const char16_t* path) {
     return chdir(native.Text()) == 0;
 }
 
+bool IsLink(const char16_t* path) {
+    NativePath native(path);
+    struct stat status;
+    return lstat(native.Text(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+bool RemoveLink(const char16_t* path) {
+    NativePath native(path);
+    return unlink(native.Text()) == 0;
+}
+
+WString FullPath(const char16_t* path) {
+    NativePath native(path);
+    char* full = realpath(native.Text(), nullptr);
+    if (full == nullptr)
+        return WString(path);
+    WString result = FromNative(full);
+    free(full);
+    return result;
+}
+
 void ListEntries(const char16_t* directory, EntryCallback callback, void* state) {
     // As with the Win32 pattern "%ls\*.*", an empty directory stands for the root.
     WString withSeparator(directory);

@@ -23,6 +23,36 @@ bool ToAnsi(char (&buffer)[_MAX_ANSI_BYTES], const char16_t* text) {
 }
 } // namespace
 
+WString QuoteArgument(const char16_t* argument) {
+    argument = NonNull(argument);
+    WString quoted(u"\"");
+    for (const char16_t* at = argument;; at++) {
+        // Backslashes are literal unless a quote follows them: then each pair reads as one
+        // backslash and an odd one escapes the quote. So before an embedded quote they are
+        // doubled plus one, before the closing quote doubled.
+        int backslashes = 0;
+        while (*at == u'\\') {
+            backslashes++;
+            at++;
+        }
+        if (*at == 0) {
+            for (int i = 0; i < backslashes * 2; i++)
+                quoted.AppendChar(u'\\');
+            break;
+        }
+        if (*at == u'"') {
+            for (int i = 0; i < backslashes * 2 + 1; i++)
+                quoted.AppendChar(u'\\');
+        } else {
+            for (int i = 0; i < backslashes; i++)
+                quoted.AppendChar(u'\\');
+        }
+        quoted.AppendChar(*at);
+    }
+    quoted.AppendChar(u'"');
+    return quoted;
+}
+
 bool Start(const char16_t* commandLine, const char16_t* workingDirectory) {
     char command[_MAX_ANSI_BYTES];
     char directory[_MAX_ANSI_BYTES];

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include "Common/StringFormatter.h"
+#include "Platform/Process.h"
 #include "Platform/Registry.h"
 #include "Platform/Shell.h"
 #include "Platform/SystemInfo.h"
@@ -92,7 +93,7 @@ bool SplitCommand(const char16_t* commandText, WString& file, WString& parameter
         return false;
     file = Format(u"\"%ls\"", words[0].Text());
     for (_dword i = 1; i < words.Count(); i++)
-        parameters += Format(u" \"%ls\"", words[i].Text());
+        parameters += Format(u" %ls", Process::QuoteArgument(words[i]).Text());
     return true;
 }
 

@@ -533,6 +533,33 @@ bool HashArchive::ReserveSlots(_dword count) {
     return AppendBlock(mPath, missing);
 }
 
+// Moves the cursor to the next empty slot, as AllocateSlot would look for it.
+bool HashArchive::HasEmptySlot() {
+    _dword total = mItems.Count();
+    for (_dword t = 0; t < total; t++) {
+        if (mCursor >= total)
+            mCursor = 0;
+        if (mItems[mCursor].chunkOffset == 0)
+            return true;
+        mCursor = (mCursor + 1) % total;
+    }
+    return false;
+}
+
+// A sixteenth more items, at least 16, so a run of replaces in a full table appends few
+// blocks.
+bool HashArchive::GrowForReplace(const char16_t* name) {
+    if (!mWritable || mBlocks.Count() == 0)
+        return false;
+    _dword count = std::max<_dword>(16, mItems.Count() / 16);
+    if (mItems.Count() + count > _MAX_ITEM_COUNT) {
+        PrintLine(u"[RM] Free item not found: %ls", NonNull(name));
+        return false;
+    }
+    PrintLine(u"[RM] Expand qod, need %d, current %d", int(mItems.Count() + count), int(mItems.Count()));
+    return AppendBlock(mPath, count);
+}
+
 // ---- items in the file
 
 bool HashArchive::ItemPosition(_dword index, _qword& position, _dword& inBlock) const {
@@ -819,6 +846,10 @@ bool HashArchive::WriteRaw(const char16_t* name, const void* bytes, _dword lengt
                            bool scrambled) {
     ArchiveLock hold(mLock);
     NameKey key = ComputeNameKey(name);
+    // The old version is freed only after the new one is committed, so a replace needs an
+    // empty slot even where deleting first would have made one: a full table grows.
+    if (FirstRef(key) != _NONE && !HasEmptySlot() && !GrowForReplace(name))
+        return false;
     _dword index;
     if (!WriteEntry(key, NonNull(name), bytes, length, checksum, _CHUNK_USE_CODE, scrambled, index))
         return false;

@@ -37,9 +37,13 @@ public:
         return Append(std::move(copy));
     }
     T& Append(T&& item) {
+        if (mCount < mCapacity)
+            return *new (&mItems[mCount++]) T(std::move(item));
+        // item may be one of this array's elements, which the growth moves and frees.
+        T aside(std::move(item));
         if (!GrowOne())
             return Fallback();
-        return *new (&mItems[mCount++]) T(std::move(item));
+        return *new (&mItems[mCount++]) T(std::move(aside));
     }
 
     // An index past the end appends.

@@ -26,9 +26,15 @@ public:
     bool IsIndexValid(_dword index) const { return mCount > 0 && index <= mCapacity; }
 
     bool Push(const T& item) {
-        if (mCount == mCapacity && !Grow())
-            return false;
-        mItems[mBack] = item;
+        if (mCount == mCapacity) {
+            // item may be one of this queue's elements, which the growth moves and frees.
+            T aside(item);
+            if (!Grow())
+                return false;
+            mItems[mBack] = std::move(aside);
+        } else {
+            mItems[mBack] = item;
+        }
         mBack = (mBack + 1) % (mCapacity + 1);
         mCount++;
         return true;

@@ -88,7 +88,13 @@ bool WriteFile(const char16_t* path, const void* bytes, _dword n);
 bool ReadFile(const char16_t* path, ByteBuffer& buffer);
 int Walk(const char16_t* root, bool recursive, WalkCallback callback, void* context, void* user);
 int ListDirectories(const char16_t* directory, WalkCallback callback, void* context, void* user);
+// Removes a folder and everything in it. A link inside (a junction, a directory symbolic
+// link) is removed itself and never followed; a path that is itself a link removes only the
+// link. A drive or share root, or "/", is refused.
 bool RemoveDirectoryTree(const char16_t* path);
+// True for the root of a drive or share ("C:\", "\\server\share") and for "/"; the path is
+// made full first, so "C:\Windows\.." is a root too.
+bool IsVolumeRoot(const char16_t* path);
 _qword FreeSpace(const char16_t* path);
 WString TemporaryName(const char16_t* directory, const char16_t* prefix);
 WString CurrentDirectory();

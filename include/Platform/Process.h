@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Common/Base.h"
+#include "Common/WString.h"
 
 namespace Volux {
 namespace Process {
@@ -13,6 +14,11 @@ constexpr int _MAX_ANSI_BYTES = 1024;
 // an empty working directory keeps the caller's. False when the process was not created,
 // including when either text does not fit _MAX_ANSI_BYTES.
 bool Start(const char16_t* commandLine, const char16_t* workingDirectory);
+
+// The argument in double quotes, written so that the receiving program's command-line
+// parser (CommandLineToArgvW, the C runtime's) reads it back exactly: backslashes before a
+// quote or before the closing quote are doubled and an embedded quote is escaped.
+WString QuoteArgument(const char16_t* argument);
 
 } // namespace Process
 } // namespace Volux

@@ -156,6 +156,8 @@ private:
     bool ItemPosition(_dword index, _qword& position, _dword& inBlock) const;
     bool WriteItem(_dword index);
     Allocation AllocateSlot(_dword chunkLength);
+    bool HasEmptySlot();
+    bool GrowForReplace(const char16_t* name);
     bool InsertFreeRegion(_dword index, bool opening, Array<_dword>& affected);
     bool FreeChunk(_dword index);
     bool WriteEntry(const NameKey& key, const char16_t* name, const void* bytes, _dword length,

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "Common/Array.h"
@@ -52,6 +54,45 @@ TEST(Array, InvalidIndexIsReportedWithoutTouchingStorage) {
     EXPECT_EQ(array.Count(), 1u);
     EXPECT_FALSE(array.Remove(1));
     EXPECT_NE(log.error.find(u"Assertion Failed : IsIndexValid( index )\r\nCommon/Array:"), std::u16string::npos);
+}
+
+// An element of the container passed back into it must be read before growth frees the
+// storage it lives in. Long strings keep their text on the heap, so a read of a moved-from
+// or freed element shows as a wrong value (or an address-sanitizer report).
+TEST(Containers, OwnElementPassedBackSurvivesGrowth) {
+    auto text = [](int i) { return std::string(40, char('a' + i % 26)) + std::to_string(i); };
+    struct Case {
+        const char* label;
+        std::function<std::string(Array<std::string>&)> addOwn;  // returns what must arrive
+    } cases[] = {
+        {"Append copy", [](Array<std::string>& a) { std::string want = a[3]; a.Append(a[3]); return want; }},
+        {"Append move", [](Array<std::string>& a) { std::string want = a[3]; a.Append(std::move(a[3])); return want; }},
+        {"Insert", [](Array<std::string>& a) { std::string want = a[3]; a.Insert(0, a[3]); return want; }},
+    };
+    for (const Case& c : cases) {
+        Array<std::string> array;
+        for (int i = 0; i < 16; i++)
+            array.Append(text(i));
+        ASSERT_EQ(array.Count(), array.Capacity()) << c.label;
+        std::string want = c.addOwn(array);
+        EXPECT_EQ(array.Capacity(), 32u) << c.label;
+        EXPECT_TRUE(array[16] == want || array[0] == want) << c.label;
+    }
+
+    Stack<std::string> stack;
+    for (int i = 0; i < 16; i++)
+        stack.Push(text(i));
+    stack.Push(stack.Top());
+    EXPECT_EQ(stack.Top(), text(15));
+
+    Queue<std::string> queue;
+    for (int i = 0; i < 16; i++)
+        queue.Push(text(i));
+    ASSERT_EQ(queue.Count(), queue.Capacity());
+    EXPECT_TRUE(queue.Push(queue.Front()));
+    EXPECT_EQ(queue.Capacity(), 32u);
+    EXPECT_EQ(queue.At(16), text(0));
+    EXPECT_EQ(queue.Front(), text(0));
 }
 
 TEST(Stack, PushPopTopAndEmptyChecks) {

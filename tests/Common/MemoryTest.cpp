@@ -84,3 +84,33 @@ TEST(ByteBuffer, BorrowedBytesAreNotFreedAndResizeCopies) {
     EXPECT_EQ(buffer.data, nullptr);
     EXPECT_EQ(buffer.cursor, nullptr);
 }
+
+// Appending a range of the buffer's own bytes: the growth frees the block the range lies in,
+// so the bytes must be taken from where they are after the growth.
+TEST(ByteBuffer, AppendOfItsOwnBytes) {
+    struct Case {
+        _dword size;
+        _dword from;
+        _dword count;
+    } cases[] = {{64, 0, 64}, {64, 10, 20}, {1, 0, 1}, {4096, 4000, 96}};
+    for (const Case& c : cases) {
+        ByteBuffer buffer;
+        ASSERT_TRUE(buffer.Allocate(c.size));
+        for (_dword i = 0; i < c.size; i++)
+            buffer.data[i] = _byte(i * 7 + 1);
+        buffer.cursor = buffer.data + c.size / 2;
+        ASSERT_TRUE(buffer.Append(buffer.data + c.from, c.count));
+        ASSERT_EQ(buffer.size, c.size + c.count);
+        EXPECT_EQ(buffer.Offset(), c.size / 2);
+        for (_dword i = 0; i < c.count; i++)
+            ASSERT_EQ(buffer.data[c.size + i], _byte((c.from + i) * 7 + 1)) << "case " << c.size << "/" << c.from;
+    }
+    // A borrowed block is not freed by the growth, but the same rule holds.
+    _byte outside[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    ByteBuffer borrowed;
+    ASSERT_TRUE(borrowed.Attach(outside, 8, false));
+    ASSERT_TRUE(borrowed.Append(borrowed.data + 2, 4));
+    const _byte expected[12] = {1, 2, 3, 4, 5, 6, 7, 8, 3, 4, 5, 6};
+    EXPECT_EQ(memcmp(borrowed.data, expected, 12), 0);
+    EXPECT_TRUE(borrowed.owned);
+}

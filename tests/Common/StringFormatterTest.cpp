@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdarg>
 #include <cmath>
 #include <cwchar>
 #include <string>
@@ -21,6 +22,14 @@ std::u16string Reference(const wchar_t* format, Args... args) {
     for (int i = 0; i < n; i++)
         out += char16_t(buffer[i]);
     return out;
+}
+
+WStringPtr FormatThroughList(char16_t* buffer, int length, const char16_t* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    WStringPtr result = FormatBufferV(buffer, length, format, arguments);
+    va_end(arguments);
+    return result;
 }
 
 } // namespace
@@ -122,6 +131,64 @@ TEST(FormatBuffer, CutsAtTheBufferEndAndNeverWritesPastIt) {
     EXPECT_EQ(buffer[1], u'#');
     FormatBuffer(buffer, 4, u"%1000d", 1);
     EXPECT_EQ(std::u16string(buffer), u"   ");
+}
+
+// Star widths and precisions near INT_MAX ask for more output than any buffer holds; the
+// count of characters asked for must never wrap around into the buffer's index.
+TEST(FormatBuffer, HugeStarWidthsAndPrecisionsAreCut) {
+    struct Case {
+        const char16_t* format;
+        int first;
+        int second;
+        const char16_t* expected;
+    };
+    const Case cases[] = {
+        {u"ab%*d", INT_MAX, 7, u"ab     "},
+        {u"ab%-*d|", INT_MAX, 7, u"ab7    "},
+        {u"ab%*d%*d", INT_MAX, 7, u"ab     "},
+        {u"ab%+.*d", INT_MAX, 7, u"ab+0000"},
+        {u"ab%-*d%d", INT_MIN, 7, u"ab71"},
+        {u"%0*d", INT_MAX - 1, -7, u"-000000"},
+        {u"%*.*d", INT_MAX, INT_MAX, u"0000000"},
+    };
+    for (const Case& c : cases) {
+        // The buffer sits between two guards that must stay untouched.
+        char16_t area[40];
+        for (char16_t& x : area)
+            x = u'#';
+        char16_t* buffer = area + 16;
+        WStringPtr result = FormatBuffer(buffer, 8, c.format, c.first, c.second, 1, 2);
+        EXPECT_EQ(std::u16string(result.text), c.expected) << "format: " << VoluxTest::Narrow(c.format);
+        for (int i = 0; i < 16; i++)
+            EXPECT_EQ(area[i], u'#') << "format: " << VoluxTest::Narrow(c.format) << " wrote before the buffer";
+        for (int i = 24; i < 40; i++)
+            EXPECT_EQ(area[i], u'#') << "format: " << VoluxTest::Narrow(c.format) << " wrote past the buffer";
+    }
+    // Texts and floats are padded the same way.
+    char16_t area[24];
+    for (char16_t& x : area)
+        x = u'#';
+    FormatBuffer(area + 8, 8, u"%*ls%*s%*f", INT_MAX, u"x", INT_MAX, "y", INT_MAX, 1.5);
+    EXPECT_EQ(std::u16string(area + 8), u"       ");
+    for (int i : {0, 7, 16, 23})
+        EXPECT_EQ(area[i], u'#');
+    WString text = Format(u"%s%*s", "abc", INT_MAX, "z");
+    EXPECT_EQ(text.Length(), 8191);
+    EXPECT_EQ(text.Text()[0], u'a');
+}
+
+// A negative length leaves no room at all: nothing is written, not even the terminator.
+TEST(FormatBuffer, NegativeLengthWritesNothing) {
+    VoluxTest::LogCapture log;
+    char16_t area[16];
+    for (char16_t& x : area)
+        x = u'#';
+    FormatBuffer(area + 8, -3, u"%d", 5);
+    FormatThroughList(area + 8, -1, u"%d", 5);
+    for (char16_t x : area)
+        EXPECT_EQ(x, u'#');
+    EXPECT_NE(log.error.find(u"Assertion Failed : buffer != _null && length != 0 && format != _null\r\n"),
+              std::u16string::npos);
 }
 
 TEST(Format, LongOutputIsCutTo8191Characters) {

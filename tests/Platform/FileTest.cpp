@@ -7,6 +7,7 @@
 #include "Common/ByteBuffer.h"
 #include "Common/StringFormatter.h"
 #include "Platform/File.h"
+#include "Support/DirectoryLink.h"
 #include "Support/LogCapture.h"
 
 using namespace Volux;
@@ -538,6 +539,66 @@ TEST_F(FileTest, RemoveDirectoryTree) {
     EXPECT_FALSE(FileSystem::RemoveDirectoryTree(At(u"tree")));
     EXPECT_FALSE(FileSystem::RemoveDirectoryTree(At(u"keep.txt")));
     EXPECT_TRUE(FileSystem::IsFile(At(u"keep.txt")));
+}
+
+// Links inside the tree, and a tree path that is itself a link, lead to a folder outside:
+// the links go, the folder they lead to keeps every file.
+TEST_F(FileTest, RemoveDirectoryTreeRemovesLinksWithoutFollowingThem) {
+    Put(u"outside\\precious.txt", "keep");
+    Put(u"outside\\inner\\deep.txt", "keep");
+    Put(u"tree\\own.txt", "x");
+    Put(u"tree\\sub\\own.txt", "x");
+    if (!VoluxTest::MakeDirectoryLink(At(u"tree\\link"), At(u"outside")))
+        GTEST_SKIP() << "this system cannot make a directory link here";
+    ASSERT_TRUE(VoluxTest::MakeDirectoryLink(At(u"tree\\sub\\link"), At(u"outside\\inner")));
+    ASSERT_TRUE(VoluxTest::MakeDirectoryLink(At(u"top"), At(u"outside")));
+    ASSERT_TRUE(VoluxTest::MakeDirectoryLink(At(u"top2"), At(u"outside")));
+    ASSERT_EQ(Get(u"tree\\link\\precious.txt"), "keep");
+
+    bool removes = VoluxTest::EngineRemovesLinks();
+    EXPECT_EQ(FileSystem::RemoveDirectoryTree(At(u"tree")), removes);
+    EXPECT_EQ(FileSystem::RemoveDirectoryTree(At(u"top")), removes);
+    EXPECT_EQ(FileSystem::RemoveDirectoryTree(At(u"top2\\")), removes);
+    EXPECT_EQ(Get(u"outside\\precious.txt"), "keep");
+    EXPECT_EQ(Get(u"outside\\inner\\deep.txt"), "keep");
+    EXPECT_FALSE(FileSystem::IsFile(At(u"tree\\own.txt")));
+    if (!removes) {
+        // WINE: the links stay behind (see RemoveLink); with them gone the tree goes too.
+        for (const char16_t* link : {u"tree\\link", u"tree\\sub\\link", u"top", u"top2"})
+            VoluxTest::RemoveDirectoryLink(At(link));
+        EXPECT_TRUE(FileSystem::RemoveDirectoryTree(At(u"tree")));
+    }
+    for (const char16_t* gone : {u"tree", u"top", u"top2"})
+        EXPECT_FALSE(FileSystem::IsDirectory(At(gone))) << Narrow(gone);
+}
+
+// RemoveDirectoryTree refuses what this calls a root before it lists anything. It is not
+// handed a real root here: a fault would empty the machine's disk.
+TEST_F(FileTest, VolumeRootsAreRecognised) {
+    WString up = FileSystem::TemporaryFolder();
+    for (int i = 0; i < 12; i++)
+        up = Format(u"%ls\\..", up.Text());
+    struct Case {
+        WString path;
+        bool root;
+    } cases[] = {
+        {u"/", true},
+        {u"\\", true},
+        {u"C:\\", true},
+        {u"c:/", true},
+        {u"\\\\server\\share", true},
+        {u"\\\\server\\share\\", true},
+        {u"\\\\?\\D:\\", true},
+        {u"\\\\?\\UNC\\server\\share\\", true},
+        {up, true},
+        {u"\\\\server\\share\\folder", false},
+        {u"\\\\?\\D:\\folder", false},
+        {mRoot, false},
+        {FileSystem::TemporaryFolder(), false},
+        {u"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FileSystem::IsVolumeRoot(c.path), c.root) << Show(c.path);
 }
 
 TEST_F(FileTest, TemporaryNamesAreDistinctCreatedFiles) {

@@ -2,12 +2,15 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <string>
 
 #include "Common/StringFormatter.h"
 #include "Platform/File.h"
 #include "Platform/Process.h"
 #include "Platform/Thread.h"
+#include "Support/LogCapture.h"
 
 using namespace Volux;
 
@@ -59,3 +62,38 @@ TEST_F(ProcessTest, MissingProgramAndOverlongTextsFail) {
 }
 
 } // namespace
+
+// Each argument, quoted after one program name, must come back from the system's parser as
+// it went in, however its backslashes and quotes fall.
+TEST(ProcessQuoting, ArgumentsReadBackExactlyThroughCommandLineToArgvW) {
+    const char16_t* const arguments[] = {
+        u"plain",
+        u"",
+        u"two words",
+        u"C:\\Program Files\\Game\\",
+        u"C:\\dir\\\\",
+        u"\\",
+        u"\\\\server\\share\\",
+        u"say \"hi\"",
+        u"a\\\"b",
+        u"a\\\\\"b",
+        u"\"",
+        u"\\\"",
+        u"end\\ \\",
+        u"mid\\dle\\\\path",
+        u"tab\there",
+        u"\u00e9\u4e2d\\",
+    };
+    for (const char16_t* argument : arguments) {
+        WString line = Format(u"prog.exe %ls %ls", Process::QuoteArgument(argument).Text(),
+                              Process::QuoteArgument(u"next").Text());
+        int count = 0;
+        wchar_t** parsed = CommandLineToArgvW(reinterpret_cast<const wchar_t*>(line.Text()), &count);
+        ASSERT_NE(parsed, nullptr);
+        ASSERT_EQ(count, 3) << VoluxTest::Narrow(line.Text());
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(parsed[1])), argument)
+            << VoluxTest::Narrow(line.Text());
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(parsed[2])), u"next");
+        LocalFree(parsed);
+    }
+}

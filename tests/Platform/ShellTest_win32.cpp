@@ -58,6 +58,8 @@ TEST(ShellTest, CommandTextSplitsIntoQuotedFileAndParameters) {
         {u"\"C:\\Program Files\\a.exe\" -x \"two words\"", true, u"\"C:\\Program Files\\a.exe\"",
          u" \"-x\" \"two words\""},
         {u"  a\tb  ", true, u"\"a\"", u" \"b\""},
+        // A trailing backslash must not escape the closing quote.
+        {u"app.exe C:\\dir\\ \"D:\\two words\\\\\"", true, u"\"app.exe\"", u" \"C:\\dir\\\\\" \"D:\\two words\\\\\\\\\""},
         {u"   ", false, u"", u""},
         {u"", false, u"", u""},
     };

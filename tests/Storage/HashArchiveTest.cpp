@@ -387,6 +387,30 @@ TEST_F(HashArchiveSpace, ReplaceKeepsOneLiveItem) {
     EXPECT_EQ(archive->Enumerate(nullptr, nullptr, nullptr), 2);
 }
 
+// The new version is written before the old one is freed, so a replace needs one empty slot
+// more than the table may have: a full table grows by a block instead of refusing, and
+// space is neither leaked nor lost.
+TEST_F(HashArchiveSpace, ReplaceInAFullTableGrowsIt) {
+    auto archive = Create(3);
+    ASSERT_TRUE(Put(*archive, u"a", Data(10, 'a')));
+    ASSERT_TRUE(Put(*archive, u"b", Data(20, 'b')));
+    ASSERT_TRUE(Put(*archive, u"c", Data(30, 'c')));
+    for (int round = 0; round < 40; round++) {
+        std::string version = Data(20, char('0' + round));
+        ASSERT_TRUE(Put(*archive, u"b", version)) << "round " << round;
+        ASSERT_EQ(Get(*archive, u"b"), version) << "round " << round;
+    }
+    EXPECT_EQ(archive->BlockCount(), 2u);
+    EXPECT_EQ(log.error.find(u"[RM] Qod leaks at "), std::u16string::npos);
+    EXPECT_EQ(archive->Enumerate(nullptr, nullptr, nullptr), 3);
+    archive.reset();
+    archive = Open(false);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_EQ(Get(*archive, u"a"), Data(10, 'a'));
+    EXPECT_EQ(Get(*archive, u"b"), Data(20, char('0' + 39)));
+    EXPECT_EQ(Get(*archive, u"c"), Data(30, 'c'));
+}
+
 TEST_F(HashArchiveSpace, ChunksNeverPass4GiB) {
     auto archive = Create(3);
     ASSERT_TRUE(Put(*archive, u"a", "1"));
