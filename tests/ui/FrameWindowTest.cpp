@@ -340,8 +340,9 @@ TEST_F(FrameWindowTest, KeptBackgroundFollowsSizeAndImageChanges) {
         ASSERT_TRUE(bitmap.IsValid());
         ASSERT_TRUE(frame.Compose(bitmap));
         EXPECT_EQ(bitmap.Pixel(0, 0), size.width > 1 ? _GREY : bitmap.Pixel(0, 0)) << size.width << "x" << size.height;
-        if (size.width > 1)
+        if (size.width > 1) {
             EXPECT_EQ(bitmap.Pixel(size.width - 1, size.height - 1) >> 24, 0u) << size.width << "x" << size.height;
+        }
     }
     // Another background at the same size replaces the kept one.
     ASSERT_TRUE(frame.SetBackground(u"up.png"));
