@@ -10,6 +10,7 @@
 #include "ui/FrameWindow.h"
 #include "ui/LoadingWindow.h"
 #include "ui/MainWindow.h"
+#include "ui/ProcessClock.h"
 #include "Platform/File.h"
 
 namespace Volux {
@@ -165,6 +166,7 @@ void RunGameTurn(LauncherState& state) {
     ShowWindow(main, maximise ? SW_SHOWMAXIMIZED : SW_SHOW);
     UpdateWindow(main);
     LogFirstPaint();
+    PrintLine(u"[MC] Main window up %u ms after start", ProcessAgeMs());
 
     LoaderHost& host = TheLoaderHost();
     if (state.gameWindow != nullptr) {
