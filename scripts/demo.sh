@@ -9,6 +9,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$root/out"
+mkdir -p "$out"
 with_win32=0
 only_mode=""
 while [ $# -gt 0 ]; do
@@ -21,14 +22,32 @@ while [ $# -gt 0 ]; do
   shift
 done
 
+bash "$root/scripts/setup.sh"
+
+# The local game server, started first: the program is built with it as the statistics
+# endpoint and the revocation list's home (the deployment values), and mode 2 fetches the
+# sample plug-in from it and sends it the report points.
+serve="$(mktemp -d)"
+server_pid=""
+stop_server() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  [ -f "$serve/server.log" ] && cp "$serve/server.log" "$out/game-server.log"
+  rm -rf "$serve"
+}
+trap stop_server EXIT
+python3 "$root/tools/gameserver/game_server.py" --root "$serve" --log "$serve/server.log" \
+  --port-file "$serve/port" >/dev/null 2>&1 &
+server_pid=$!
+for _ in $(seq 1 50); do [ -s "$serve/port" ] && break; sleep 0.1; done
+port="$(head -n 1 "$serve/port")"
+[ -n "$port" ] || { echo "[demo] the game server did not start" >&2; exit 1; }
+echo "[demo] game server on 127.0.0.1:$port"
+
 build() {  # folder toolchain
-  if [ ! -f "$1/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" >/dev/null
-  fi
+  cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" \
+    -DVOLUX_STATISTICS_ENDPOINT="http://127.0.0.1:$port/" -DVOLUX_REVOCATION_ADDRESS="http://127.0.0.1:$port/dev/bl" >/dev/null
   cmake --build "$1" --target microclient sample_plugin
 }
-
-bash "$root/scripts/setup.sh"
 
 echo "[demo] building win64"
 build "$root/build/win64" mingw-x86_64.cmake
@@ -37,7 +56,6 @@ if [ "$with_win32" = 1 ]; then
   build "$root/build/win32" mingw-i686.cmake
 fi
 exe="$root/build/win64/launcher/microclient.exe"
-mkdir -p "$out"
 
 # A prefix of the demo's own: the mc.cfg written below must not switch on logging for the tests,
 # which use the build's prefix.
@@ -57,7 +75,7 @@ cleanup() {
   "$wineserver" -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
-trap cleanup EXIT
+trap 'stop_server; cleanup' EXIT
 
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
@@ -129,13 +147,15 @@ run_mode() {  # mode name [more arguments for the program]
     # first frames.
     import -window root "$out/$name-loading.png"
     echo "[demo] loading screen: $out/$name-loading.png"
+    local wanted='Loader renders its first frame' shot=game
+    case "$name" in *revoked) wanted='is revoked'; shot=message ;; esac
     for _ in $(seq 1 60); do
-      iconv -f UTF-16 -t UTF-8 "$(trace_log)" 2>/dev/null | grep -q 'Loader renders its first frame' && break
+      iconv -f UTF-16 -t UTF-8 "$(trace_log)" 2>/dev/null | grep -q "$wanted" && break
       sleep 0.5
     done
     sleep 1
-    import -window root "$out/$name-game.png"
-    echo "[demo] plug-in frames: $out/$name-game.png"
+    import -window root "$out/$name-$shot.png"
+    echo "[demo] $shot: $out/$name-$shot.png"
   fi
 
   # Without /f, taskkill sends WM_CLOSE, so the launcher shuts down in order and closes its logs.
@@ -169,32 +189,31 @@ run_mode() {  # mode name [more arguments for the program]
   grep '\[MC\]' "$out/$name-trace.log" || true
 }
 
-# The local game server for mode 2: serves the sample plug-in as the loader library and
-# records the report points it is sent.
-serve="$(mktemp -d)"
-server_pid=""
-stop_server() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true; rm -rf "$serve"; }
-trap 'stop_server; cleanup' EXIT
 loader_args=()
-start_loader_server() {
+loader_setup() {
   cp "$root/build/win64/loader/sample/sample_plugin.dll" "$serve/volux3d.lod"
-  python3 "$root/tools/gameserver/game_server.py" --root "$serve" --log "$out/game-server.log" \
-    --port-file "$serve/port" >/dev/null 2>&1 &
-  server_pid=$!
-  for _ in $(seq 1 50); do [ -s "$serve/port" ] && break; sleep 0.1; done
-  local port digest
-  port="$(head -n 1 "$serve/port")"
+  local digest
   digest="$(python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import checksum_text; print(checksum_text.checksum_text(open(sys.argv[2], "rb").read()))' "$root/loader" "$serve/volux3d.lod")"
   # A library left from an earlier run would be used as it is: the demo downloads it.
   find "$WINEPREFIX/drive_c" -name volux3d.lod -delete 2>/dev/null || true
   loader_args=("/param=liburl=http://127.0.0.1:$port/slow=60000/files/volux3d.lod" "/param=libmd5=$digest"
                "/param=tickurl=http://127.0.0.1:$port/report?game=demo")
 }
+# Puts the sample plug-in's digest on the revocation list the server hands out.
+revoke_sample() {
+  python3 - "$serve/volux3d.lod" "$serve/bl" <<'PY'
+import hashlib, struct, sys
+message = "This build of the game is no longer allowed. Please update the game."
+with open(sys.argv[2], "wb") as f:
+    f.write(hashlib.md5(open(sys.argv[1], "rb").read()).digest())
+    f.write(struct.pack("<I", len(message)) + message.encode("utf-16-le"))
+PY
+}
 
 rm -f "$out"/*.png "$out"/*.log "$out"/*.txt
 if [ -n "$only_mode" ]; then
   if [ "$only_mode" = 2 ]; then
-    start_loader_server
+    loader_setup
     run_mode 2 mode2 "${loader_args[@]}"
   else
     run_mode "$only_mode" "mode$only_mode"
@@ -202,6 +221,10 @@ if [ -n "$only_mode" ]; then
 else
   run_mode 1 frame-window   # the game frame: layered art, buttons, label, progress bar
   run_mode 0 main-window    # the main window: custom title bar, menu rows, system buttons, logo
-  start_loader_server
+  loader_setup
   run_mode 2 loader-game "${loader_args[@]}"  # loading screen, then the sample plug-in
+  # Again with the library present and its digest on the revocation list: the plug-in is
+  # stopped and the loading screen shows the list's message.
+  revoke_sample
+  run_mode 2 loader-revoked "${loader_args[@]}"
 fi
