@@ -17,8 +17,6 @@ namespace Volux {
 
 namespace {
 
-constexpr UINT _WM_INVOKE = WM_USER + 62;
-
 bool OnLoaderWindowCreate(HWND window) {
     LoaderHost& host = TheLoaderHost();
     if (host.Prepare(window))

@@ -17,8 +17,6 @@ namespace Volux {
 
 namespace {
 
-// The message a plug-in host window gets when a loader is being prepared.
-constexpr UINT _WM_INVOKE = WM_USER + 62;
 const char16_t* const _PLUGIN_VERSION = u"pluginver|0x00010006";
 
 // The length of the prefix ("local:\" or "local://") of an address that names a local file;
@@ -269,13 +267,13 @@ bool LoaderHost::Load() {
         return false;
     }
     Environment::Set(guard, loaderPath);
-    create = reinterpret_cast<CreateEntry>(reinterpret_cast<void*>(GetProcAddress(module, "_VoluxCreate")));
-    destroy = reinterpret_cast<DeleteEntry>(reinterpret_cast<void*>(GetProcAddress(module, "_VoluxDelete")));
-    setup = reinterpret_cast<SetupEntry>(reinterpret_cast<void*>(GetProcAddress(module, "_VoluxSetup")));
-    update = reinterpret_cast<UpdateEntry>(reinterpret_cast<void*>(GetProcAddress(module, "_VoluxUpdate")));
-    render = reinterpret_cast<RenderEntry>(reinterpret_cast<void*>(GetProcAddress(module, "_VoluxRender")));
-    messageEntry = reinterpret_cast<MessageEntry>(reinterpret_cast<void*>(GetProcAddress(module, "_VoluxMessage")));
-    progressEntry = reinterpret_cast<ProgressEntry>(reinterpret_cast<void*>(GetProcAddress(module, "_VoluxProgress")));
+    Resolve(create, "_VoluxCreate");
+    Resolve(destroy, "_VoluxDelete");
+    Resolve(setup, "_VoluxSetup");
+    Resolve(update, "_VoluxUpdate");
+    Resolve(render, "_VoluxRender");
+    Resolve(messageEntry, "_VoluxMessage");
+    Resolve(progressEntry, "_VoluxProgress");
     if (create == nullptr || destroy == nullptr || setup == nullptr || update == nullptr || render == nullptr ||
         messageEntry == nullptr) {
         PrintLine(u"[MC] Loader %ls lacks an entry point", loaderPath.Text());

@@ -89,6 +89,11 @@ private:
     using MessageEntry = int(__cdecl*)(HWND, unsigned, WPARAM, LPARAM);
     using ProgressEntry = void(__cdecl*)();
 
+    // The module's export of that name, or null.
+    template <typename Entry>
+    void Resolve(Entry& entry, const char* name) {
+        entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    }
     void StartDownload();
     void NextMirror();
     void EndDownload();

@@ -32,6 +32,9 @@ const LoadingWindowHooks* LoadingWindowHooksInstalled();
 // true when the window exists and onCreate (if any) agreed.
 bool CreateLoadingWindow(HWND parent, int x, int y, int width, int height, const char16_t* title, HWND& window);
 
+// The command-word message: pages, the plug-in and the host itself send it to the host window.
+constexpr UINT _WM_INVOKE = WM_USER + 62;
+
 // Timer id 1 on the host window wakes the message pump while the loading screen shows.
 constexpr UINT_PTR _LOADING_TIMER = 1;
 constexpr UINT _LOADING_TIMER_PERIOD = 100;

@@ -512,73 +512,59 @@ bool ResourceManager::CompareResources(const char16_t* a, const char16_t* b) {
     return ok && first.size == second.size && (first.size == 0 || memcmp(first.data, second.data, first.size) == 0);
 }
 
+namespace {
+
+// Copies or moves every resource of one archive into another. Folder to folder goes file by
+// file; otherwise each resource is read (a chunk archive's unpacked) and written, and a move
+// deletes it from the source only once the target holds it.
+bool TransferContents(ResourceManager& manager, IDataArchive* from, IDataArchive* to, bool move) {
+    Array<WString> names;
+    if (from->Enumerate(&CollectName, &names, nullptr) < 0)
+        return false;
+    bool ok = true;
+    for (const WString& name : names) {
+        if (from->GetType() == _ARCHIVE_DISK && to->GetType() == _ARCHIVE_DISK) {
+            const DiskArchive* source = static_cast<DiskArchive*>(from);
+            const DiskArchive* target = static_cast<DiskArchive*>(to);
+            bool (*fileTransfer)(const char16_t*, const char16_t*) = move ? &FileSystem::MoveFile : &FileSystem::CopyFile;
+            ok = fileTransfer(Format(u"%ls\\%ls", source->GetRoot().Text(), name.Text()),
+                              Format(u"%ls\\%ls", target->GetRoot().Text(), name.Text())) && ok;
+            continue;
+        }
+        IDataStream* stream = from->OpenStream(name);
+        if (stream == nullptr) {
+            ok = false;
+            continue;
+        }
+        ByteBuffer bytes;
+        bool read = stream->GetBuffer() != nullptr ? bytes.Attach(stream->GetBuffer(), _dword(stream->GetLength()), true)
+                                                   : stream->ReadAll(bytes, false);
+        if (read && from->GetType() == _ARCHIVE_CHUNK)
+            read = UnpackBuffer(bytes);
+        const Md5Digest checksum = stream->GetChecksum();
+        manager.Release(stream);
+        const bool written = read && to->WriteResource(name, bytes.data, bytes.size, checksum);
+        if (written && move)
+            from->DeleteResource(name);
+        ok = written && ok;
+    }
+    return ok;
+}
+
+} // namespace
+
 bool ResourceManager::CopyArchiveContents(IDataArchive* from, IDataArchive* to) {
     if (from == nullptr || to == nullptr)
         return false;
     if (to->GetType() == _ARCHIVE_CHUNK)
         return true;
-    Array<WString> names;
-    if (from->Enumerate(&CollectName, &names, nullptr) < 0)
-        return false;
-    bool ok = true;
-    for (const WString& name : names) {
-        if (from->GetType() == _ARCHIVE_DISK && to->GetType() == _ARCHIVE_DISK) {
-            const DiskArchive* source = static_cast<DiskArchive*>(from);
-            const DiskArchive* target = static_cast<DiskArchive*>(to);
-            ok = FileSystem::CopyFile(Format(u"%ls\\%ls", source->GetRoot().Text(), name.Text()),
-                                      Format(u"%ls\\%ls", target->GetRoot().Text(), name.Text())) && ok;
-            continue;
-        }
-        IDataStream* stream = from->OpenStream(name);
-        if (stream == nullptr) {
-            ok = false;
-            continue;
-        }
-        ByteBuffer bytes;
-        bool read = stream->GetBuffer() != nullptr ? bytes.Attach(stream->GetBuffer(), _dword(stream->GetLength()), true)
-                                                   : stream->ReadAll(bytes, false);
-        if (read && from->GetType() == _ARCHIVE_CHUNK)
-            read = UnpackBuffer(bytes);
-        ok = read && to->WriteResource(name, bytes.data, bytes.size, stream->GetChecksum()) && ok;
-        Release(stream);
-    }
-    return ok;
+    return TransferContents(*this, from, to, false);
 }
 
 bool ResourceManager::MoveArchiveContents(IDataArchive* from, IDataArchive* to) {
     if (from == nullptr || to == nullptr)
         return false;
-    Array<WString> names;
-    if (from->Enumerate(&CollectName, &names, nullptr) < 0)
-        return false;
-    bool ok = true;
-    for (const WString& name : names) {
-        if (from->GetType() == _ARCHIVE_DISK && to->GetType() == _ARCHIVE_DISK) {
-            const DiskArchive* source = static_cast<DiskArchive*>(from);
-            const DiskArchive* target = static_cast<DiskArchive*>(to);
-            ok = FileSystem::MoveFile(Format(u"%ls\\%ls", source->GetRoot().Text(), name.Text()),
-                                      Format(u"%ls\\%ls", target->GetRoot().Text(), name.Text())) && ok;
-            continue;
-        }
-        IDataStream* stream = from->OpenStream(name);
-        if (stream == nullptr) {
-            ok = false;
-            continue;
-        }
-        ByteBuffer bytes;
-        bool read = stream->GetBuffer() != nullptr ? bytes.Attach(stream->GetBuffer(), _dword(stream->GetLength()), true)
-                                                   : stream->ReadAll(bytes, false);
-        if (read && from->GetType() == _ARCHIVE_CHUNK)
-            read = UnpackBuffer(bytes);
-        Md5Digest checksum = stream->GetChecksum();
-        Release(stream);
-        // Deleted from the source only once the target holds it.
-        if (read && to->WriteResource(name, bytes.data, bytes.size, checksum))
-            from->DeleteResource(name);
-        else
-            ok = false;
-    }
-    return ok;
+    return TransferContents(*this, from, to, true);
 }
 
 // ---- search paths and enumeration
