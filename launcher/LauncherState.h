@@ -10,18 +10,12 @@
 #include "Common/WString.h"
 #include "ui/MainWindow.h"
 #include "ui/PopupSettings.h"
+#include "ui/WebWindow.h"
 
 namespace Volux {
 
 class FrameWindow;
-class WebWindow;
 class SetupDownload;
-
-// One entry of the page list; id -1 is the game page.
-struct PageEntry {
-    int id = 0;
-    WebWindow* page = nullptr;
-};
 
 // A page a script asked for on a frame; the web window is made from it once pages exist.
 struct PageRequest {
