@@ -1,14 +1,14 @@
 // The engine's printf-style formatter over UTF-16, and the two text splitters.
-// Integers and texts are formatted here; floating-point digits come from std::to_chars, which
-// rounds exactly as printf does, or for the '#' flag and %a from a C99-conforming snprintf on
-// every platform, padded here, so output is the same everywhere.
+// Integers and texts are formatted here; floating-point digits come from the engine's exact
+// conversion (Common/FloatDigits), which rounds as printf does, or for the '#' flag and %a from
+// a C99-conforming snprintf on every platform, padded here, so output is the same everywhere.
 #include "Common/StringFormatter.h"
 
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 
+#include "Common/FloatDigits.h"
 #include "Common/Log.h"
 
 namespace Volux {
@@ -199,7 +199,7 @@ int FloatWithCLibrary(char* digits, int size, const Spec& spec, long double valu
 // %f with a small precision for moderate values, by integer arithmetic. The scaled value is
 // below 2^40, so its rounding error is under 2^-13; when its fraction lies clearly away from
 // one half, the rounding direction equals that of the exact binary value, which is what printf
-// rounds. Anything closer to a tie returns 0 and goes through to_chars.
+// rounds. Anything closer to a tie returns 0 and goes through the exact conversion.
 int FixedFast(char* out, double value, int precision) {
     static const double _POWERS[10] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
     static const unsigned long long _IPOWERS[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000,
@@ -238,18 +238,16 @@ int FixedFast(char* out, double value, int precision) {
     return int(at - out);
 }
 
-// Digits of f, e and g through to_chars; 0 when it cannot do the conversion.
-int FloatDigits(char* digits, int size, const Spec& spec, double value, char16_t conversion) {
-    std::chars_format style;
+// Digits of f, e and g; 0 when they cannot be made.
+int FloatText(char* digits, int size, const Spec& spec, double value, char16_t conversion) {
+    char style;
     switch (conversion) {
-    case u'f': case u'F': style = std::chars_format::fixed; break;
-    case u'e': case u'E': style = std::chars_format::scientific; break;
-    case u'g': case u'G': style = std::chars_format::general; break;
+    case u'f': case u'F': style = 'f'; break;
+    case u'e': case u'E': style = 'e'; break;
+    case u'g': case u'G': style = 'g'; break;
     default: return 0;
     }
     int precision = spec.precision < 0 ? 6 : spec.precision > _MAX_FLOAT_PRECISION ? _MAX_FLOAT_PRECISION : spec.precision;
-    if (precision == 0 && style == std::chars_format::general)
-        precision = 1;
     char* at = digits;
     if (!std::signbit(value)) {
         if (spec.plus)
@@ -257,15 +255,15 @@ int FloatDigits(char* digits, int size, const Spec& spec, double value, char16_t
         else if (spec.space)
             *at++ = ' ';
     }
-    if (style == std::chars_format::fixed && precision <= 9) {
+    if (style == 'f' && precision <= 9) {
         int count = FixedFast(at, value, precision);
         if (count > 0)
             return int(at - digits) + count;
     }
-    std::to_chars_result result = std::to_chars(at, digits + size, value, style, precision);
-    if (result.ec != std::errc())
+    int produced = FloatDigits(at, int(digits + size - at), value, style, precision);
+    if (produced == 0)
         return 0;
-    int count = int(result.ptr - digits);
+    int count = int(at - digits) + produced;
     if (conversion == u'F' || conversion == u'E' || conversion == u'G')
         for (int i = 0; i < count; i++)
             if (digits[i] >= 'a' && digits[i] <= 'z')
@@ -276,7 +274,7 @@ int FloatDigits(char* digits, int size, const Spec& spec, double value, char16_t
 void PutFloat(Output& out, const Spec& spec, long double value, bool isLong, char16_t conversion) {
     // Width is applied here; precision is bounded so the digits always fit the stack buffer.
     char digits[_FLOAT_CHARS];
-    int count = (!isLong && !spec.alternate) ? FloatDigits(digits, sizeof(digits), spec, double(value), conversion) : 0;
+    int count = (!isLong && !spec.alternate) ? FloatText(digits, sizeof(digits), spec, double(value), conversion) : 0;
     if (count == 0)
         count = FloatWithCLibrary(digits, sizeof(digits), spec, value, isLong, conversion);
     char16_t body[_FLOAT_CHARS];
