@@ -75,9 +75,14 @@ bool OnFrameMessage(const FrameMessage& message) {
     switch (message.message) {
     case WM_CLOSE:
         if (frame->slot == 0) {
-            // The window itself stays until shutdown destroys it in order.
-            if (AskExit(*state, frame->window, u""))
+            // The window itself stays until shutdown destroys it in order. The player is asked
+            // about the frame on screen; a hidden one was closed by the program, not the player.
+            if (frame->window != nullptr && !IsWindowVisible(frame->window)) {
+                state->quitState = state->quitState != 0 ? state->quitState : 1;
                 QuitGameFrameLoop(*state);
+            } else if (AskExit(*state, frame->window, u"")) {
+                QuitGameFrameLoop(*state);
+            }
         } else if (frame->slot >= 4) {
             QuitGameFrameLoop(*state);
             state->quitState = 2;

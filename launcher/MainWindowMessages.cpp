@@ -89,7 +89,11 @@ void PageTitle(LauncherState& state, WPARAM wparam) {
     const WString title(NonNull(text), length);
     PrintLine(u"[MC] Got gs name: %ls", title.Text());
     MainWindow& main = state.mainWindowRecord;
-    main.UpdateButton(_CHAT_BUTTON, title, nullptr, 255);
+    // Set directly: an empty title empties the entry too.
+    if (TitleBarButton* chat = main.FindButton(_CHAT_BUTTON)) {
+        chat->text = title;
+        chat->visibleIn = 255;
+    }
     if (main.window != nullptr)
         RedrawWindow(main.window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
 }
