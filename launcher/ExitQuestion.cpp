@@ -2,6 +2,7 @@
 
 #include "Common/Log.h"
 #include "launcher/LauncherScript.h"
+#include "launcher/PageEvents.h"
 #include "ui/FrameWindow.h"
 #include "ui/MainWindow.h"
 
@@ -40,15 +41,17 @@ bool AskExit(LauncherState& state, HWND owner, const char16_t* exitURL) {
     if (state.quitState == 3)
         return false;
     if (exitURL != nullptr && exitURL[0] != 0) {
-        // The page switch itself comes with the game pages; the address is recorded.
-        PrintLine(u"[MC] Switch location to: %ls, restart %d", exitURL, 0);
-        state.firstPageURL = exitURL;
+        SwitchLocation(state, exitURL, false);
         return true;
     }
     if (state.frames[3] != nullptr) {
         ShowConfirmationBox(state, 1, state.exitPrompt.Text());
         return false;
     }
+    // The game frame stands for the page it carries as a window of its own.
+    FrameWindow* gameFrame = state.frames[0];
+    if (gameFrame != nullptr && owner == gameFrame->window && gameFrame->attachedWindow != nullptr)
+        owner = gameFrame->attachedWindow;
     state.quitState = 3;
     // A question that cannot be shown lets the player go.
     if (Confirm(owner, state.exitPrompt.Text(), state.title.Text())) {

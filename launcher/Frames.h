@@ -14,8 +14,19 @@ FrameWindow* CreateFrame(LauncherState& state, int slot, const char16_t* title, 
 void DestroyFrame(LauncherState& state, int slot);
 void HideAllFrames(LauncherState& state);
 
-// The frame message hook: what closing a frame means to the launcher.
+// The frame message hook: closing by slot (the game frame asks first, 4 to 6 end the
+// launcher, others hide), confirmations, the plug-in setup request, and the rule that the
+// main window never shows beside a shown game frame.
 bool OnFrameMessage(const FrameMessage& message);
+// A confirmation frame's yes: the slot hides, then what pendingConfirmation asked for is done
+// (1 quit, posted to quitTarget; 2 clean the cache; 3 refresh) and nothing is pending.
+void AcceptConfirmation(LauncherState& state, int slot, HWND quitTarget);
+// Shows a frame slot as a dialog at (x, y), or centred over the main window for (0, 0), and
+// gives it the input. A visible frame without toggle is hidden instead. Slot 3 (confirmation)
+// takes kind as pendingConfirmation and caption and text into its labels 0 and 1; slot 2
+// (boss key) shows the stored key, or Ctrl alone (512) when none. Nothing for an empty slot.
+void ShowFrameDialog(LauncherState& state, int slot, int x, int y, bool toggle, const char16_t* caption,
+                     const char16_t* text, int kind);
 // The button handler: minimise (kind 1), the script's onClick (kind 2), and for close buttons
 // (kind 0) by slot: 4 to 6 end the launcher, 1 to 3 hide, the game frame asks first.
 void OnFrameButton(int kind, ScriptObject* button, FrameWindow* frame);

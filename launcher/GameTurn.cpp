@@ -6,6 +6,7 @@
 #include "launcher/InstallFolder.h"
 #include "launcher/MainLoop.h"
 #include "launcher/MainWindowHooks.h"
+#include "launcher/PageCommands.h"
 #include "loader/LoaderHost.h"
 #include "ui/FrameWindow.h"
 #include "ui/LoadingWindow.h"
@@ -24,11 +25,16 @@ bool OnLoaderWindowCreate(HWND window) {
     return true;
 }
 
-bool OnLoaderWindowMessage(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+bool OnLoaderWindowMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == _WM_INVOKE) {
-        // Command words come with the page commands; the host's own word is only noted.
-        const auto* word = reinterpret_cast<const char16_t*>(wparam);
-        PrintLine(u"[MC] Invoke %ls", word != nullptr ? word : u"(null)");
+        if (LauncherState* state = LauncherState::Instance()) {
+            CommandSender sender = SenderOfCommand(*state, window);
+            // The host window's commands come from the plug-in (or the host itself), also while
+            // it is being made and not yet recorded as the game window.
+            sender.kind = _SENDER_PLUGIN;
+            RunCommandWord(*state, sender, reinterpret_cast<const char16_t*>(wparam),
+                           reinterpret_cast<CommandArguments*>(lparam));
+        }
         return true;
     }
     return TheLoaderHost().Forward(message, wparam, lparam) != 0;
@@ -157,12 +163,27 @@ void RunGameTurn(LauncherState& state) {
         return;
     }
     state.gameShown = 0;
+    state.frameShown = 0;
     if (state.frames[0] != nullptr)
         state.frames[0]->Hide();
     HWND main = state.mainWindowRecord.window;
     const bool maximise = (state.windowFlags & LauncherState::_FLAG_MAXIMISE_AT_START) != 0 && !state.loadingSized;
     ShowWindow(main, maximise ? SW_SHOWMAXIMIZED : SW_SHOW);
     UpdateWindow(main);
+    if (WebWindow* page = state.gamePage) {
+        // The game page found in the frame moves into the main window's client area.
+        if (page->window != nullptr) {
+            RECT client;
+            GetClientRect(main, &client);
+            if (FrameWindow* gameFrame = state.frames[0]; gameFrame != nullptr && gameFrame->attachedWindow == page->window)
+                gameFrame->attachedWindow = nullptr;
+            SetWindowLongPtrW(page->window, GWL_STYLE, WS_CHILD | WS_VISIBLE);
+            SetWindowLongPtrW(page->window, GWL_EXSTYLE, 0);
+            SetParent(page->window, main);
+            MoveWindow(page->window, 0, 0, client.right, client.bottom, TRUE);
+        }
+        ShowPage(*page, true);
+    }
     LogFirstPaint();
     PrintLine(u"[MC] Main window up %u ms after start", ProcessAgeMs());
 

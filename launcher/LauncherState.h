@@ -156,8 +156,21 @@ public:
     WString lastPageURL;   // emptied every turn
     int refreshing = 0;    // non-zero while a refresh is under way
     int gameShown = 0;
+    int frameShown = 0;  // the frame turn has shown the game frame; cleared by the game turn
     int loggedIn = 0;
     int loadingSized = 0;  // the main window took the loading size
+    // "button" "close" "reg" from the game: closing the main window goes to the game instead.
+    int closeRegistered = 0;
+    _dword paramTimerStart = 0;  // when the wait for game parameters began; 0 = not started
+
+    // Server information: the list is filled from the server record, the log-out address too.
+    Array<WString> serverNames;
+    Array<WString> serverURLs;  // parallel to serverNames
+    WString currentServerName;
+    WString serverLogoutURL;
+
+    // The boss key hid the launcher while the chat popup was on screen.
+    int chatWasVisible = 0;
 };
 
 } // namespace Volux

@@ -6,6 +6,7 @@
 #include "launcher/Frames.h"
 #include "launcher/GameTurn.h"
 #include "launcher/MainWindowHooks.h"
+#include "launcher/PageTurns.h"
 #include "ui/MainWindow.h"
 #include "ui/ProcessClock.h"
 
@@ -23,48 +24,18 @@ DWORD IdleSleep(HWND window, bool fast) {
     return fast ? 10 : 0;
 }
 
-// Shows the main window for the web and loader turns and runs its messages until it quits.
-void RunMainWindowTurn(LauncherState& state) {
-    if (!EnsureMainWindow(state)) {
-        // Nothing could ever end a turn without a window: the launcher ends.
-        state.quitState = 1;
-        return;
-    }
-    HWND window = state.mainWindowRecord.window;
-    const bool maximise = (state.windowFlags & LauncherState::_FLAG_MAXIMISE_AT_START) != 0 && !state.loadingSized;
-    ShowWindow(window, maximise ? SW_SHOWMAXIMIZED : SW_SHOW);
-    UpdateWindow(window);
-    LogGameWindowShown();
-    SetForegroundWindow(window);
-    RunMessageLoop(window, nullptr, nullptr, true);
-}
-
 // The mode's turn: frames show the game frame; the web and loader turns the main window.
 void RunTurn(LauncherState& state) {
-    FrameWindow* gameFrame = state.frames[0];
     switch (state.mcType) {
     case 1:
-        PrintLine(u"[MC] Show frame window, %d, %d", state.gameShown, state.refreshing);
-        if (state.mainWindowRecord.window != nullptr)
-            ShowWindow(state.mainWindowRecord.window, SW_HIDE);
-        gameFrame->Show();
-        // A layered frame is on screen once shown; a direct one paints in UpdateWindow.
-        UpdateWindow(gameFrame->window);
-        LogGameWindowShown();
-        SetForegroundWindow(gameFrame->window);
-        SetFocus(gameFrame->window);
-        RunMessageLoop(gameFrame->window, nullptr, nullptr, true);
+        RunFrameTurn(state);
         break;
     case 2:
         RunLoaderTurn(state);
         RunGameTurn(state);
         break;
     default:
-        PrintLine(u"[MC] Show web window");
-        PrintLine(u"[MC] Show page at: %ls", state.gameURL.Text());
-        // The game page is made here; until it paints, the client area shows the logo.
-        state.mainWindowRecord.logoShown = 1;
-        RunMainWindowTurn(state);
+        RunWebTurn(state);
         break;
     }
 }
@@ -76,7 +47,10 @@ void EndTurn(LauncherState& state) {
     state.gameShown = 0;
     state.loggedIn = 0;
     state.lastPageURL = u"";
+    EndPageTurn(state);
     HideAllFrames(state);
+    if (state.mcType == 1 && state.mainWindowRecord.window != nullptr)
+        ShowWindow(state.mainWindowRecord.window, SW_HIDE);
 }
 
 } // namespace
@@ -107,6 +81,10 @@ bool RunMessageLoop(HWND window, IdleHandler idle, void* user, bool fast) {
         if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT)
                 break;
+            // The page's browser sees its keys first (tab, accelerators); the message is
+            // dispatched as usual either way.
+            if (message.message == WM_KEYDOWN)
+                ForwardPageKey(message);
             TranslateMessage(&message);
             DispatchMessageW(&message);
             continue;

@@ -4,7 +4,13 @@
 
 #include "Common/Log.h"
 #include "Platform/WideText_win32.h"
+#include "launcher/CommandTrust.h"
 #include "launcher/ExitQuestion.h"
+#include "launcher/MainWindowMessages.h"
+#include "launcher/PageEvents.h"
+#include "launcher/Popups.h"
+#include "loader/LoaderHost.h"
+#include "launcher/GameTurn.h"
 #include "ui/FrameLayout.h"
 #include "ui/FrameWindow.h"
 #include "ui/MainWindow.h"
@@ -75,20 +81,6 @@ void ToggleFrame(LauncherState& state, int slot, const RECT* under) {
         frame->SetHotkey(state.bossHotkey != 0 ? state.bossHotkey : 512);
     }
     ShowFrameAt(state, slot, under);
-}
-
-bool IsWebAddress(const char16_t* text) {
-    auto startsWith = [text](const char16_t* prefix) {
-        for (int i = 0; prefix[i] != 0; i++) {
-            char16_t c = text[i];
-            if (c >= u'A' && c <= u'Z')
-                c = char16_t(c - u'A' + u'a');
-            if (c != prefix[i])
-                return false;
-        }
-        return true;
-    };
-    return text != nullptr && (startsWith(u"http://") || startsWith(u"https://"));
 }
 
 } // namespace
@@ -164,16 +156,29 @@ void OnMainCommand(int id, const char16_t* text, const char16_t* value) {
             PrintLine(u"[MC] Menu address refused: %ls", value);
         }
         break;
-    case 1000:
-        PrintLine(u"[MC] Game menu: show the game page");
+    case 1000: {
+        if (state->mcType == 2 && state->gameWindow != nullptr) {
+            ShowWindow(state->gameWindow, SW_SHOW);
+            UpdateWindow(state->gameWindow);
+        }
+        WebWindow* page = ShowPageById(state->pages, -1, main.window, nullptr, false, nullptr);
+        if (page != nullptr && state->mcType == 2)
+            ShowPage(*page, true);
+        if (state->gameWindow != nullptr)
+            SetFocus(state->gameWindow);
         break;
+    }
     case 1001:
-        PrintLine(u"[MC] Refresh requested");
+        Refresh(*state);
         break;
     case 1005:
+        if (state->closeRegistered) {
+            TheLoaderHost().Forward(WM_CLOSE, 0, 0);
+            break;
+        }
         PrintLine(u"[MC] Exit to %ls", state->exitURL.Text());
-        if (main.window != nullptr && AskExit(*state, main.window, state->exitURL.Text()))
-            PostMessageW(main.window, WM_QUIT, 0, 0);
+        if (AskExit(*state, main.window, state->exitURL.Text()))
+            QuitMainLoop(*state);
         break;
     case 1006:
         if (main.window != nullptr && !IsZoomed(main.window))
@@ -188,14 +193,16 @@ void OnMainCommand(int id, const char16_t* text, const char16_t* value) {
             if (state->frames[slot] != nullptr)
                 state->frames[slot]->Hide();
         }
+        if (state->imPage != nullptr)
+            HidePage(*state->imPage);
         if (main.window != nullptr)
             ShowWindow(main.window, SW_MINIMIZE);
         break;
     case 1009:
-        PrintLine(u"[MC] Boss key toggle");
+        ToggleBossKey(*state, false);
         break;
     case 1010:
-        PrintLine(u"[MC] Open chat popup at %ls, %ls", value != nullptr ? value : u"", state->vipMenuText.Text());
+        ToggleChatWindow(*state, value, state->vipMenuText, false);
         break;
     case 1012:
     case 1013: {
@@ -208,22 +215,22 @@ void OnMainCommand(int id, const char16_t* text, const char16_t* value) {
         ToggleFrame(*state, 2, nullptr);
         break;
     default:
-        PrintLine(u"[MC] Menu %d: page %ls at %ls", id, text != nullptr ? text : u"", value != nullptr ? value : u"");
+        // A URL entry: its page takes the main window's client area, the game steps back.
+        if (state->mcType == 2 && state->gameWindow != nullptr) {
+            ShowWindow(state->gameWindow, SW_HIDE);
+            SetFocus(nullptr);
+        }
+        if (main.window != nullptr && ShowPageById(state->pages, id, main.window, value, true, nullptr) == nullptr)
+            PrintLine(u"[MC] Menu %d: page %ls at %ls could not be shown", id, NonNull(text), NonNull(value));
         break;
     }
 }
 
-bool OnMainMessage(MainWindow& window, UINT message, WPARAM, LPARAM) {
+bool OnMainMessage(MainWindow&, UINT message, WPARAM wparam, LPARAM lparam) {
     LauncherState* state = LauncherState::Instance();
     if (state == nullptr)
         return false;
-    if (message == WM_CLOSE) {
-        // No means the window stays; yes lets the window's own handling end the turn.
-        if (!AskExit(*state, window.window, state->exitURL.Text()))
-            return true;
-        state->quitState = state->quitState != 0 ? state->quitState : 1;
-    }
-    return false;
+    return HandleMainMessage(*state, message, wparam, lparam);
 }
 
 } // namespace Volux

@@ -17,6 +17,8 @@
 #include "launcher/Frames.h"
 #include "launcher/GameTurn.h"
 #include "launcher/MainWindowHooks.h"
+#include "launcher/PageTurns.h"
+#include "launcher/PostedMessageFilter.h"
 #include "launcher/InstallFolder.h"
 #include "launcher/LauncherScript.h"
 #include "launcher/MainLoop.h"
@@ -209,6 +211,7 @@ IScriptManager* SetUpScriptHost() {
 
 bool StartUp(LauncherState& state, const char* narrowCommandLine) {
     SetMainThread();
+    InstallPostedMessageFilter();
 
     state.cmd = ConvertCommandLine(narrowCommandLine);
     WString programPath = FileSystem::ProgramPath();
@@ -275,7 +278,7 @@ bool StartUp(LauncherState& state, const char* narrowCommandLine) {
         if (icon != nullptr)
             SendMessageW(gameFrame->window, WM_SETICON, ICON_BIG, LPARAM(icon));
         SetWindowTextW(gameFrame->window, WidePtr(state.title.Text()));
-        PrintLine(u"[MC] Open %ls in the game page", state.firstPageURL.Text());
+        OpenRequestedPages(state);
         if (!state.hallURL.IsEmpty())
             PrintLine(u"[MC] Start download hall from %ls", state.hallURL.Text());
     }
@@ -289,6 +292,8 @@ bool StartUp(LauncherState& state, const char* narrowCommandLine) {
 
 void ShutDown(LauncherState& state) {
     PrintLine(u"[MC] Shutdown, quit state %d", state.quitState);
+    // Pages go before the windows they live in.
+    ReleasePages(state);
     DestroyMainWindow(state);
     // The game frame goes last: frames that scripts made are torn down first, so no window
     // outlives its record.
@@ -297,6 +302,7 @@ void ShutDown(LauncherState& state) {
     DestroyFrame(state, 0);
     RemoveFrameHooks();
     RemoveLoaderWindowHooks();
+    RemovePostedMessageFilter();
 
     IScriptManager* scripts = EngineContext::Get().scriptManager;
     if (scripts != nullptr) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "launcher/Frames.h"
+#include "launcher/MainWindowHooks.h"
 #include "launcher/StartUp.h"
 #include "Platform/WideText_win32.h"
 
@@ -88,6 +89,80 @@ TEST_F(FramesTest, ClosingAnotherFrameLeavesTheLauncherRunning) {
     MSG message = {};
     // The frame's own handling posts a quit for its message loop; drop it for the next test.
     PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+TEST_F(FramesTest, ClosingAFrameBySlot) {
+    ASSERT_TRUE(CreateGameFrame(state));
+    ASSERT_NE(CreateFrame(state, 1, u"", 0, 0, 100, 100, 2), nullptr);
+    ASSERT_NE(CreateFrame(state, 5, u"", 0, 0, 100, 100, 2), nullptr);
+    state.frames[1]->Show();
+    SendMessageW(state.frames[1]->window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(state.frames[1]->window));
+    EXPECT_EQ(state.quitState, 0);
+    MSG message = {};
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+
+    SendMessageW(state.frames[5]->window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(state.quitState, 2);
+    EXPECT_TRUE(IsWindow(state.frames[5]->window));
+    EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(FramesTest, ConfirmationsDoWhatWasAsked) {
+    ASSERT_TRUE(CreateGameFrame(state));
+    ASSERT_NE(CreateFrame(state, 3, u"", 0, 0, 100, 100, 2), nullptr);
+    struct Case {
+        int pending;
+        int quitState;
+        bool quitPosted;
+    } cases[] = {{0, 0, false}, {1, 1, true}, {2, 0, false}, {3, 0, false}};
+    for (const Case& c : cases) {
+        state.quitState = 0;
+        state.pendingConfirmation = c.pending;
+        state.frames[3]->Show();
+        SendMessageW(state.frames[0]->window, 1127, 3, 0);
+        EXPECT_FALSE(IsWindowVisible(state.frames[3]->window)) << c.pending;
+        EXPECT_EQ(state.pendingConfirmation, 0) << c.pending;
+        EXPECT_EQ(state.quitState, c.quitState) << c.pending;
+        MSG message = {};
+        EXPECT_EQ(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE, c.quitPosted) << c.pending;
+    }
+}
+
+TEST_F(FramesTest, TheMainWindowNeverShowsBesideAShownGameFrame) {
+    ASSERT_TRUE(CreateGameFrame(state));
+    ASSERT_TRUE(EnsureMainWindow(state));
+    HWND main = state.mainWindowRecord.window;
+    ShowWindow(main, SW_SHOW);
+    state.frames[0]->Show();
+    SendMessageW(state.frames[0]->window, WM_NULL, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(main));  // the frame turn has not shown the frame yet
+    state.frameShown = 1;
+    SendMessageW(state.frames[0]->window, WM_NULL, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(main));
+}
+
+TEST_F(FramesTest, FrameDialogsShowTheirSettings) {
+    ASSERT_NE(CreateFrame(state, 3, u"", 0, 0, 100, 100, 2), nullptr);
+    for (int id : {0, 1}) {
+        FrameLabel label;
+        label.id = id;
+        state.frames[3]->AddLabel(std::move(label));
+    }
+    ShowFrameDialog(state, 3, 40, 50, true, u"Caption", u"Question?", 2);
+    FrameWindow* box = state.frames[3];
+    EXPECT_TRUE(IsWindowVisible(box->window));
+    EXPECT_EQ(state.pendingConfirmation, 2);
+    EXPECT_EQ(box->labels[0].text, u"Caption");
+    EXPECT_EQ(box->labels[1].text, u"Question?");
+    RECT place;
+    GetWindowRect(box->window, &place);
+    EXPECT_EQ(place.left, 40);
+    EXPECT_EQ(place.top, 50);
+    // Visible without toggle: hidden instead.
+    ShowFrameDialog(state, 3, 0, 0, false, u"", u"", 2);
+    EXPECT_FALSE(IsWindowVisible(box->window));
+    ShowFrameDialog(state, 6, 0, 0, true, u"", u"", 0);  // an empty slot: nothing
 }
 
 } // namespace
