@@ -1,0 +1,62 @@
+// Raises one page event in every web window of the running launcher, as the embedded browser
+// control does when a document finishes: Wine here has no HTML engine, so no page ever completes
+// by itself. The event goes through the same window message the launcher's event sink sends.
+//
+//   page_event document-complete   every web window: its document finished loading
+//   page_event page-done           every web window: the page reached its done event
+//
+// Exit code: 0 when at least one web window got the event, 1 when there was none, 2 on bad usage.
+#include <windows.h>
+
+#include <cwchar>
+
+namespace {
+
+constexpr const wchar_t* _WEB_CLASS = L"Volux3D Web Window";
+
+struct Search {
+    UINT message;
+    int reached;
+};
+
+bool IsWebWindow(HWND window) {
+    wchar_t name[64];
+    return GetClassNameW(window, name, 64) > 0 && std::wcscmp(name, _WEB_CLASS) == 0;
+}
+
+BOOL CALLBACK VisitChild(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    if (IsWebWindow(window)) {
+        SendMessageW(window, search->message, 0, 0);
+        search->reached++;
+    }
+    return TRUE;
+}
+
+// Top-level web windows (popups) and those inside the launcher's other windows (pages).
+BOOL CALLBACK VisitTop(HWND window, LPARAM data) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId())
+        return TRUE;
+    VisitChild(window, data);
+    EnumChildWindows(window, VisitChild, data);
+    return TRUE;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Search search = {0, 0};
+    if (argc == 2 && std::wcscmp(argv[1], L"document-complete") == 0)
+        search.message = WM_USER + 259;
+    else if (argc == 2 && std::wcscmp(argv[1], L"page-done") == 0)
+        search.message = WM_USER + 290;
+    if (search.message == 0) {
+        std::fwprintf(stderr, L"usage: page_event document-complete|page-done\n");
+        return 2;
+    }
+    EnumWindows(VisitTop, reinterpret_cast<LPARAM>(&search));
+    std::wprintf(L"page_event: %d web window(s)\n", search.reached);
+    return search.reached > 0 ? 0 : 1;
+}
