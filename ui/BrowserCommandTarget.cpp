@@ -3,6 +3,14 @@
 
 namespace Volux {
 
+namespace {
+
+// "Not handled here": the control goes on with its own default. Written as the number, since
+// mingw's OLECMDERR_E_NOTSUPPORTED is 0x80040100, which the control does not take for this.
+const HRESULT _NOT_HANDLED = HRESULT(0x80040104);
+
+} // namespace
+
 VOLUX_SITE_UNKNOWN(BrowserCommandTarget)
 
 HRESULT STDMETHODCALLTYPE BrowserCommandTarget::QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) {
@@ -20,9 +28,9 @@ HRESULT STDMETHODCALLTYPE BrowserCommandTarget::Exec(const GUID*, DWORD command,
         }
         return S_OK;
     case OLECMDID_SHOWMESSAGE:
-        return mState->pageMessages ? S_OK : OLECMDERR_E_NOTSUPPORTED;
+        return mState->pageMessages ? S_OK : _NOT_HANDLED;
     default:
-        return OLECMDERR_E_NOTSUPPORTED;
+        return _NOT_HANDLED;
     }
 }
 
