@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the launcher and runs it under wine64 on a virtual X display: first with its game frame
-# (mode 1: screenshots of the frame and of a button in its hover and down looks), then with its
-# main window (mode 0). Screenshots, window lists and the launcher's logs go to out/.
+# (mode 1: screenshots of the frame, of a button in its hover and down looks, and with its page
+# attached), then with its main window (mode 0: the chat window under its button, the boss key
+# hiding everything and the tray icon bringing it back), then the loader (mode 2). Screenshots,
+# window lists and the launcher's logs go to out/.
 # Usage: scripts/demo.sh [--win32] [--mode N]
 #   --win32   also builds the i686 program (built only, not run)
 #   --mode N  runs only mode N (/mode=N, which the sample launcher.lua takes as the game mode:
@@ -46,7 +48,7 @@ echo "[demo] game server on 127.0.0.1:$port"
 build() {  # folder toolchain
   cmake -S "$root" -B "$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" \
     -DVOLUX_STATISTICS_ENDPOINT="http://127.0.0.1:$port/" -DVOLUX_REVOCATION_ADDRESS="http://127.0.0.1:$port/dev/bl" >/dev/null
-  cmake --build "$1" --target microclient sample_plugin
+  cmake --build "$1" --target microclient sample_plugin page_event
 }
 
 echo "[demo] building win64"
@@ -56,6 +58,9 @@ if [ "$with_win32" = 1 ]; then
   build "$root/build/win32" mingw-i686.cmake
 fi
 exe="$root/build/win64/launcher/microclient.exe"
+# Wine has no HTML engine, so no page finishes loading by itself; this raises the event the
+# browser control would raise when a document completes.
+page_event="$root/build/win64/tools/pageevent/page_event.exe"
 
 # A prefix of the demo's own: the mc.cfg written below must not switch on logging for the tests,
 # which use the build's prefix.
@@ -105,6 +110,14 @@ trace_log() { find "$data" -maxdepth 1 -name '*-\[Trace\].log' | head -n 1; }
 # Where the sample game frame's "Play" button is, in screen coordinates (frame at 0, 0).
 play_x=400
 play_y=516
+# The main window (1024 x 700, centred under the tray window Wine shows at the top left): its
+# title bar's Chat and tray buttons, and the launcher's icon in Wine's tray window.
+chat_x=822
+chat_y=50
+boss_x=907
+boss_y=50
+tray_x=12
+tray_y=28
 
 # Runs the launcher in one mode until its first turn shows a window, takes the screenshots the
 # mode asks for, then closes it the way a user would and keeps its logs as <name>-*.log.
@@ -141,6 +154,40 @@ run_mode() {  # mode name [more arguments for the program]
     import -window root "$out/$name-down.png"
     xdotool mousemove 1000 740 mouseup 1
     echo "[demo] button looks: $out/$name-hover.png, $out/$name-down.png"
+  fi
+  if [ "$mode" = 0 ]; then
+    # The chat button opens the chat window, which stays hidden until its page has loaded;
+    # page_event stands in for the browser engine's "document complete", which also shows the
+    # (unrendered) game page. A second click shows the chat window under its button.
+    xdotool mousemove "$chat_x" "$chat_y" click 1
+    sleep 1
+    "$root/scripts/wine-run.sh" "$page_event" document-complete >>"$out/$name-wine-output.txt" 2>&1 || true
+    xdotool mousemove "$chat_x" "$chat_y" click 1
+    sleep 1
+    import -window root "$out/$name-chat.png"
+    echo "[demo] chat window: $out/$name-chat.png"
+    # The title bar's tray button is the boss key: everything hides, the tray icon stays.
+    xdotool mousemove "$boss_x" "$boss_y" click 1
+    sleep 1
+    import -window root "$out/$name-boss-hidden.png"
+    xwininfo -root -tree > "$out/$name-boss-hidden-windows.txt" 2>&1 || true
+    # A click on the tray icon brings back what was visible before.
+    xdotool mousemove "$tray_x" "$tray_y" click 1
+    sleep 1
+    import -window root "$out/$name-boss-restored.png"
+    echo "[demo] boss key: $out/$name-boss-hidden.png, $out/$name-boss-restored.png"
+  fi
+  if [ "$mode" = 1 ]; then
+    # The frame page is attached to the game frame; it shows once the control has reached its
+    # address and the document has completed.
+    "$root/scripts/wine-run.sh" "$page_event" navigate-complete document-complete \
+      >>"$out/$name-wine-output.txt" 2>&1 || true
+    sleep 1
+    import -window root "$out/$name-page.png"
+    # The page is a window of its own over the frame; without an HTML engine it paints nothing,
+    # so the window list shows where it is.
+    xwininfo -root -tree > "$out/$name-page-windows.txt" 2>&1 || true
+    echo "[demo] game frame with its page: $out/$name-page.png, $out/$name-page-windows.txt"
   fi
   if [ "$mode" = 2 ]; then
     # The loading screen shows while the server sends the library slowly; then the plug-in's

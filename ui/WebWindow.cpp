@@ -240,8 +240,11 @@ WebWindow* CreateWebWindow(int kind, HWND parent, int x, int y, int width, int h
     page->height = height;
     // Read by WM_NCCALCSIZE, which arrives while the window is being made.
     page->borderWidth = GetSystemMetrics(SM_CXDLGFRAME);
-    HWND window = CreateWindowExW(extendedStyle, _CLASS_NAME, L"", style, left, top, width, height, owner, nullptr,
-                                  GetModuleHandleW(nullptr), page);
+    // Every kind starts hidden: a page shows once its document is ready or done. Kinds 0 and 2
+    // are visible windows by style, which they get when first shown; made visible now, a blank
+    // control would cover the parent (and its logo) before anything has loaded.
+    HWND window = CreateWindowExW(extendedStyle, _CLASS_NAME, L"", style & ~WS_VISIBLE, left, top, width, height, owner,
+                                  nullptr, GetModuleHandleW(nullptr), page);
     if (window == nullptr) {
         PrintLine(u"[MC] Web window of kind %d not created, error %d", kind, int(GetLastError()));
         delete page;

@@ -22,6 +22,8 @@ LOGOFF_URL = "http://127.0.0.1:8080/logoff"
 EXIT_URL = "http://127.0.0.1:8080/bye"
 HOME_URL = "http://127.0.0.1:8080/"
 PAY_URL = "http://127.0.0.1:8080/pay"
+-- A fixed chat page for the chat button; empty: the server information names it.
+CHAT_URL = "http://127.0.0.1:8080/chat"
 -- Newest build of the program and its digest, checked at every start.
 UPGRADE_URL = "http://127.0.0.1:8080/microclient.exe"
 UPGRADE_MD5_URL = "http://127.0.0.1:8080/microclient.md5"

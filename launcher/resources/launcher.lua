@@ -56,7 +56,12 @@ L:addCustomBossMenu(0, "Boss key", "menu1.png", "menu2.png", "menu3.png")
 -- Right row: filled in by the server information (user name, server list, chat).
 L:addCustomUserMenu(1, "", "menu1.png", "menu2.png", "menu3.png", 0, "username", "logout")
 L:addCustomDropDownMenu(1, "Servers", "menu1.png", "menu2.png", "menu3.png", "servers", "name", "id", "url")
-L:addCustomIMMenu(1, "Chat", "menu1.png", "menu2.png", "menu3.png", 0, "imurl", "imtitle")
+if CHAT_URL and CHAT_URL ~= "" then
+    -- A fixed chat page: the button is there from the start and opens the chat window.
+    L:addCustomURLMenu(1, "Chat", 1010, CHAT_URL, "menu1.png", "menu2.png", "menu3.png")
+else
+    L:addCustomIMMenu(1, "Chat", "menu1.png", "menu2.png", "menu3.png", 0, "imurl", "imtitle")
+end
 L:addCustomRefreshMenu(1, "Refresh", "menu1.png", "menu2.png", "menu3.png")
 -- System row, ordered right to left by the first argument.
 L:addCustomCloseButton(1, "sys_close1.png", "sys_close2.png", "sys_close3.png")
@@ -115,7 +120,9 @@ if mode == 1 then
     if play then play.onClick = function() _info("play clicked") end end
     L:addLabel(2, 340, 505, 120, 24, "Play", "Arial", 0xF4E2B8, 17, 1, 0)  -- the button's caption
     L:addProgressBar(1, 200, 560, 400, 14, "Arial", 0xFFFFFF, 12, 1, "bar_full.png", "bar_empty.png", 0)
-    L:addWebWindow(0, 0, 800, 600, FRAME_PAGE_URL, 0, false, 0)
+    -- The lobby page between the title and the Play button. A layered frame shows no child
+    -- windows, so the page is kind 2: a window of its own kept over the frame at this offset.
+    L:addWebWindow(20, 60, 760, 420, FRAME_PAGE_URL, 2, false, 0)
 elseif mode == 2 then
     L:setLoadingSize(WIDTH, HEIGHT)
     local parameters = {}

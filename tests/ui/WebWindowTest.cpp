@@ -61,12 +61,12 @@ TEST_F(WebWindowTest, CreationByKindSetsStylesOwnersAndPositions) {
     GetWindowRect(parent, &parentRect);
     struct Case {
         int kind;
-        bool child, popup, visible, toolWindow, owned;
+        bool child, popup, visible, toolWindow, owned;  // visible: right after creation
         bool offset;  // placed relative to the parent's window rectangle
         bool showLine;
     } cases[] = {
-        {0, true, false, true, false, false, false, true},  {1, false, false, false, true, true, false, true},
-        {2, false, true, true, true, false, true, true},    {3, false, false, false, false, false, false, false},
+        {0, true, false, false, false, false, false, true}, {1, false, false, false, true, true, false, true},
+        {2, false, true, false, true, false, true, true},   {3, false, false, false, false, false, false, false},
         {4, false, false, false, true, false, true, true},
     };
     for (const Case& c : cases) {

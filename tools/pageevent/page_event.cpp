@@ -2,10 +2,12 @@
 // control does when a document finishes: Wine here has no HTML engine, so no page ever completes
 // by itself. The event goes through the same window message the launcher's event sink sends.
 //
-//   page_event document-complete   every web window: its document finished loading
-//   page_event page-done           every web window: the page reached its done event
+//   page_event EVENT...   raises each event in turn in every web window, where EVENT is
+//     navigate-complete    the control reached the page's address
+//     document-complete    its document finished loading
+//     page-done            the page reached its done event
 //
-// Exit code: 0 when at least one web window got the event, 1 when there was none, 2 on bad usage.
+// Exit code: 0 when at least one web window got the events, 1 when there was none, 2 on bad usage.
 #include <windows.h>
 
 #include <cwchar>
@@ -44,19 +46,33 @@ BOOL CALLBACK VisitTop(HWND window, LPARAM data) {
     return TRUE;
 }
 
+UINT EventMessage(const wchar_t* name) {
+    if (std::wcscmp(name, L"navigate-complete") == 0)
+        return WM_USER + 252;
+    if (std::wcscmp(name, L"document-complete") == 0)
+        return WM_USER + 259;
+    if (std::wcscmp(name, L"page-done") == 0)
+        return WM_USER + 290;
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    Search search = {0, 0};
-    if (argc == 2 && std::wcscmp(argv[1], L"document-complete") == 0)
-        search.message = WM_USER + 259;
-    else if (argc == 2 && std::wcscmp(argv[1], L"page-done") == 0)
-        search.message = WM_USER + 290;
-    if (search.message == 0) {
-        std::fwprintf(stderr, L"usage: page_event document-complete|page-done\n");
+    for (int i = 1; i < argc; i++) {
+        if (EventMessage(argv[i]) == 0)
+            argc = 0;
+    }
+    if (argc < 2) {
+        std::fwprintf(stderr, L"usage: page_event navigate-complete|document-complete|page-done...\n");
         return 2;
     }
-    EnumWindows(VisitTop, reinterpret_cast<LPARAM>(&search));
-    std::wprintf(L"page_event: %d web window(s)\n", search.reached);
-    return search.reached > 0 ? 0 : 1;
+    int reached = 0;
+    for (int i = 1; i < argc; i++) {
+        Search search = {EventMessage(argv[i]), 0};
+        EnumWindows(VisitTop, reinterpret_cast<LPARAM>(&search));
+        std::wprintf(L"page_event: %ls to %d web window(s)\n", argv[i], search.reached);
+        reached = search.reached > reached ? search.reached : reached;
+    }
+    return reached > 0 ? 0 : 1;
 }
