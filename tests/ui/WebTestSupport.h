@@ -59,7 +59,7 @@ inline int CountNotices(UINT message) {
     return count;
 }
 
-class FakeDocument : public Volux::PageDocument {
+class ScriptedDocument : public Volux::PageDocument {
 public:
     int Navigate(const char16_t* url) override {
         navigated.push_back(url);
