@@ -19,7 +19,7 @@ namespace Volux {
 namespace {
 
 using VoluxTest::CountNotices;
-using VoluxTest::FakeDocument;
+using VoluxTest::RecordingDocument;
 using VoluxTest::IsShown;
 using VoluxTest::Notices;
 
@@ -74,7 +74,7 @@ protected:
 
     HWND parent = nullptr;
     WebWindow* page = nullptr;
-    FakeDocument document;
+    RecordingDocument document;
     VoluxTest::LogCapture log;
 };
 

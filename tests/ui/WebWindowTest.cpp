@@ -14,7 +14,7 @@ namespace Volux {
 namespace {
 
 using VoluxTest::CountNotices;
-using VoluxTest::FakeDocument;
+using VoluxTest::RecordingDocument;
 using VoluxTest::IsShown;
 using VoluxTest::Notices;
 
@@ -52,7 +52,7 @@ protected:
 
     HWND parent = nullptr;
     std::vector<WebWindow*> made;
-    FakeDocument document;
+    RecordingDocument document;
     VoluxTest::LogCapture log;
 };
 
