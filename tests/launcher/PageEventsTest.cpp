@@ -153,6 +153,25 @@ TEST_F(PageEventsTest, LocationSwitchIntoAndOutOfFrameAddresses) {
     }
 }
 
+LauncherState* sSwitching = nullptr;
+void SwitchWithRestart(WebWindow&) { SwitchLocation(*sSwitching, u"http://frame.example/again", true); }
+
+// The page's own navigate-complete may replace it: the window procedure that delivered the event
+// must not touch the page afterwards, and the new page takes its place.
+TEST_F(PageEventsTest, ARestartFromThePagesOwnEventReplacesIt) {
+    sSwitching = &state;
+    page->onNavigateComplete = &SwitchWithRestart;
+    HWND old = page->window;
+    SendMessageW(old, _WM_NAVIGATE_COMPLETE, 0, 0);
+    EXPECT_FALSE(IsWindow(old));
+    WebWindow* after = FindGamePage(state.pages);
+    ASSERT_NE(after, nullptr);
+    EXPECT_NE(after->window, nullptr);
+    EXPECT_EQ(state.pages.Count(), 1u);
+    EXPECT_EQ(state.mcType, 1);
+    page = after;
+}
+
 TEST_F(PageEventsTest, NoGamePageNoSwitch) {
     for (_dword i = 0; i < state.pages.Count(); i++)
         DestroyWebWindow(state.pages[i].page);
