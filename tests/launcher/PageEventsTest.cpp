@@ -8,6 +8,7 @@
 #include "launcher/Frames.h"
 #include "launcher/MainWindowHooks.h"
 #include "launcher/PageEvents.h"
+#include "launcher/PageTurns.h"
 #include "launcher/StartUp.h"
 
 namespace Volux {
@@ -169,6 +170,23 @@ TEST_F(PageEventsTest, ARestartFromThePagesOwnEventReplacesIt) {
     EXPECT_NE(after->window, nullptr);
     EXPECT_EQ(state.pages.Count(), 1u);
     EXPECT_EQ(state.mcType, 1);
+    page = after;
+}
+
+// Over a layered game frame the page floats as a window of its own, with no parent window; a
+// restart still makes its successor where it was, in the frame it belongs to.
+TEST_F(PageEventsTest, ARestartOfAPageFloatingOverTheFrameKeepsAGamePage) {
+    AttachToGameFrame(*page, *state.frames[0]);
+    ASSERT_EQ(GetParent(page->window), nullptr);
+    MoveWindow(page->window, 30, 40, 200, 150, FALSE);
+    SwitchLocation(state, u"http://frame.example/again", true);
+    WebWindow* after = FindGamePage(state.pages);
+    ASSERT_NE(after, nullptr);
+    ASSERT_NE(after->window, nullptr);
+    EXPECT_EQ(after->parent, state.frames[0]->window);
+    EXPECT_EQ(after->width, 200);
+    EXPECT_EQ(after->height, 150);
+    EXPECT_EQ(state.frames[0]->attachedWindow, nullptr);  // not the old, destroyed window
     page = after;
 }
 
