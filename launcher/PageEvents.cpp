@@ -144,7 +144,14 @@ void SwitchLocation(LauncherState& state, const char16_t* address, bool restart)
     if (page == nullptr)
         return;
     if (restart) {
-        HWND parent = page->window != nullptr ? GetParent(page->window) : page->parent;
+        HWND parent = page->window != nullptr ? GetParent(page->window) : nullptr;
+        // A page floating over a layered game frame has no parent window: its successor goes
+        // into the window it was made for, and the frame takes it again at the end of the turn.
+        if (parent == nullptr)
+            parent = page->parent;
+        FrameWindow* gameFrame = state.frames[0];
+        if (gameFrame != nullptr && page->window != nullptr && gameFrame->attachedWindow == page->window)
+            gameFrame->attachedWindow = nullptr;
         RECT place = {page->x, page->y, page->x + page->width, page->y + page->height};
         if (page->window != nullptr) {
             GetWindowRect(page->window, &place);

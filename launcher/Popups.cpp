@@ -19,6 +19,15 @@ void TakeInputBack(const LauncherState& state) {
         SetFocus(state.mainWindowRecord.window);
 }
 
+// A record whose window is gone (closed for real, or destroyed by its owner) shows nothing:
+// it is freed so the next request makes the popup again.
+void DropWindowless(WebWindow*& page) {
+    if (page != nullptr && page->window == nullptr) {
+        DestroyWebWindow(page);
+        page = nullptr;
+    }
+}
+
 } // namespace
 
 PopupPlace ChatPopupPlace(int configuredX, int configuredY, int width, const RECT* button, int mainWindowRight,
@@ -42,6 +51,7 @@ PopupPlace ChatPopupPlace(int configuredX, int configuredY, int width, const REC
 }
 
 void ToggleChatWindow(LauncherState& state, const char16_t* address, const char16_t* title, bool recreate) {
+    DropWindowless(state.imPage);
     if (recreate && state.imPage != nullptr) {
         DestroyWebWindow(state.imPage);
         state.imPage = nullptr;
@@ -103,6 +113,7 @@ bool OpenVideoWindow(LauncherState& state, int x, int y, int width, int height, 
                      const char16_t* address, bool scrollBars) {
     if (address == nullptr || address[0] == 0)
         return false;
+    DropWindowless(state.videoPage);
     if (WebWindow* video = state.videoPage) {
         ShowPage(*video, true);
         if (video->window != nullptr) {

@@ -47,6 +47,9 @@ WString VariantText(const VARIANT* value, int limit) {
     VariantInit(&converted);
     if (source->vt == (VT_BYREF | VT_VARIANT) && source->pvarVal != nullptr)
         source = source->pvarVal;
+    // A reference to nothing is no value; the conversion below is never asked to follow it.
+    if ((source->vt & VT_BYREF) != 0 && source->byref == nullptr)
+        return WString();
     BSTR text = nullptr;
     if (source->vt == VT_BSTR) {
         text = source->bstrVal;

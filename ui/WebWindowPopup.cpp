@@ -63,6 +63,15 @@ void UpdateHover(WebWindow& page, HWND hwnd, POINT screen) {
     }
 }
 
+// A notice's text pointer is only good in this thread: the page's external object sends it
+// from here. Sent from another thread or process, it is not read.
+bool NoticeFromThisThread() {
+    if ((InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_NOTIFY | ISMEX_CALLBACK)) == 0)
+        return true;
+    PrintLine(u"[MC] Page notice from another thread or process refused");
+    return false;
+}
+
 LRESULT HidePopup(WebWindow& page, WPARAM wparam, LPARAM lparam) {
     HidePage(page);
     if (page.parent != nullptr)
@@ -216,6 +225,8 @@ bool HandlePopupMessage(WebWindow& page, HWND hwnd, UINT message, WPARAM wparam,
         FlashWindow(hwnd, TRUE);
         return true;
     case _WM_PAGE_TITLE: {
+        if (!NoticeFromThisThread())
+            return true;
         WString title = NoticeText(wparam);
         title.Append(page.titleSuffix.Length() > _MAX_NOTICE_TEXT ? page.titleSuffix.Substring(0, _MAX_NOTICE_TEXT)
                                                                    : page.titleSuffix);
@@ -226,6 +237,8 @@ bool HandlePopupMessage(WebWindow& page, HWND hwnd, UINT message, WPARAM wparam,
         return true;
     }
     case _WM_PAGE_LOG:
+        if (!NoticeFromThisThread())
+            return true;
         PrintLine(u"[MC] WEB 0x%x LOG: %ls", unsigned(uintptr_t(page.host)), NoticeText(wparam).Text());
         return true;
     case WM_WINDOWPOSCHANGING: {

@@ -8,6 +8,7 @@
 #include "launcher/Frames.h"
 #include "launcher/MainWindowHooks.h"
 #include "launcher/PageEvents.h"
+#include "launcher/PageTurns.h"
 #include "launcher/StartUp.h"
 
 namespace Volux {
@@ -151,6 +152,42 @@ TEST_F(PageEventsTest, LocationSwitchIntoAndOutOfFrameAddresses) {
             EXPECT_EQ(document.location, c.address);
         }
     }
+}
+
+LauncherState* sSwitching = nullptr;
+void SwitchWithRestart(WebWindow&) { SwitchLocation(*sSwitching, u"http://frame.example/again", true); }
+
+// The page's own navigate-complete may replace it: the window procedure that delivered the event
+// must not touch the page afterwards, and the new page takes its place.
+TEST_F(PageEventsTest, ARestartFromThePagesOwnEventReplacesIt) {
+    sSwitching = &state;
+    page->onNavigateComplete = &SwitchWithRestart;
+    HWND old = page->window;
+    SendMessageW(old, _WM_NAVIGATE_COMPLETE, 0, 0);
+    EXPECT_FALSE(IsWindow(old));
+    WebWindow* after = FindGamePage(state.pages);
+    ASSERT_NE(after, nullptr);
+    EXPECT_NE(after->window, nullptr);
+    EXPECT_EQ(state.pages.Count(), 1u);
+    EXPECT_EQ(state.mcType, 1);
+    page = after;
+}
+
+// Over a layered game frame the page floats as a window of its own, with no parent window; a
+// restart still makes its successor where it was, in the frame it belongs to.
+TEST_F(PageEventsTest, ARestartOfAPageFloatingOverTheFrameKeepsAGamePage) {
+    AttachToGameFrame(*page, *state.frames[0]);
+    ASSERT_EQ(GetParent(page->window), nullptr);
+    MoveWindow(page->window, 30, 40, 200, 150, FALSE);
+    SwitchLocation(state, u"http://frame.example/again", true);
+    WebWindow* after = FindGamePage(state.pages);
+    ASSERT_NE(after, nullptr);
+    ASSERT_NE(after->window, nullptr);
+    EXPECT_EQ(after->parent, state.frames[0]->window);
+    EXPECT_EQ(after->width, 200);
+    EXPECT_EQ(after->height, 150);
+    EXPECT_EQ(state.frames[0]->attachedWindow, nullptr);  // not the old, destroyed window
+    page = after;
 }
 
 TEST_F(PageEventsTest, NoGamePageNoSwitch) {

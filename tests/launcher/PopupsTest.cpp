@@ -145,5 +145,24 @@ TEST_F(BossKeyTest, VideoPopupOpensOnceAndOnlyForWebAddresses) {
     EXPECT_EQ(state.videoPage, first);  // shown again, not made again
 }
 
+// A popup's window can go without the launcher's knowing: the video popup closes for real, and
+// anything may destroy a window. The next request makes a new one instead of showing nothing.
+TEST_F(BossKeyTest, PopupsWhoseWindowIsGoneAreMadeAgain) {
+    ShowWindow(main, SW_SHOW);
+    SendMessageW(state.videoPage->window, WM_CLOSE, 0, 0);
+    ASSERT_EQ(state.videoPage->window, nullptr);
+    EXPECT_TRUE(OpenVideoWindow(state, 10, 10, 200, 100, u"Video", u"http://video.example/", false));
+    ASSERT_NE(state.videoPage, nullptr);
+    ASSERT_NE(state.videoPage->window, nullptr);
+    EXPECT_TRUE(IsWindowVisible(state.videoPage->window));
+
+    DestroyWindow(state.imPage->window);
+    ASSERT_EQ(state.imPage->window, nullptr);
+    ToggleChatWindow(state, u"http://chat.example/", u"Chat", false);
+    ASSERT_NE(state.imPage, nullptr);
+    ASSERT_NE(state.imPage->window, nullptr);
+    EXPECT_EQ(state.imPage->kind, 3);
+}
+
 } // namespace
 } // namespace Volux

@@ -19,7 +19,7 @@ namespace Volux {
 namespace {
 
 using VoluxTest::CountNotices;
-using VoluxTest::ScriptedDocument;
+using VoluxTest::RecordingDocument;
 using VoluxTest::IsShown;
 using VoluxTest::Notices;
 
@@ -74,7 +74,7 @@ protected:
 
     HWND parent = nullptr;
     WebWindow* page = nullptr;
-    ScriptedDocument document;
+    RecordingDocument document;
     VoluxTest::LogCapture log;
 };
 
@@ -136,6 +136,47 @@ TEST_F(BrowserHostTest, EventSequencesDecideReadinessVisibilityAndHooks) {
         EXPECT_EQ(calls.before, c.before);
         EXPECT_EQ(calls.complete, c.complete);
         EXPECT_EQ(calls.ready, c.readyCalls);
+    }
+}
+
+WebWindow** sDestroying = nullptr;
+void DestroyOwnPage(WebWindow& page) {
+    DestroyWebWindow(&page);
+    *sDestroying = nullptr;
+}
+
+// A hook may free its own page, host and all, while the control's event is still being delivered.
+TEST_F(BrowserHostTest, AHookThatDestroysItsOwnPageEndsTheEventSafely) {
+    struct Case {
+        const char* name;
+        DISPID event;
+        WebWindowHook WebWindow::*hook;
+    } cases[] = {
+        {"before navigate", 250, &WebWindow::onBeforeNavigate},
+        {"navigate complete", 252, &WebWindow::onNavigateComplete},
+        {"document complete", 259, &WebWindow::onReady},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (page == nullptr) {
+            page = CreateWebWindow(0, parent, 0, 0, 400, 300);
+            ASSERT_NE(page, nullptr);
+            BrowserHost::Destroy(page->host);
+            page->host = BrowserHost::CreateWithoutControl(page->window);
+            page->document = &document;
+        }
+        document.ready = true;
+        page->ready = c.event == 250 ? 1 : 0;
+        page->*c.hook = &DestroyOwnPage;
+        sDestroying = &page;
+        HWND window = page->window;
+        IDispatch* sink = page->host->EventSink();
+        EXPECT_EQ(Fire(sink, c.event), S_OK);
+        EXPECT_EQ(page, nullptr);
+        EXPECT_FALSE(IsWindow(window));
+        // The sink held on its own outlives the page; events to it now go nowhere.
+        EXPECT_EQ(Fire(sink, 252), S_OK);
+        sink->Release();
     }
 }
 
@@ -372,6 +413,21 @@ TEST_F(BrowserHostTest, ExternalMembersAsPageScriptCallsThem) {
     VariantInit(&dispatch);
     dispatch.vt = VT_DISPATCH;
     dispatch.pdispVal = nullptr;
+    // References that lead nowhere, as a broken caller could pass them.
+    VARIANT nowhereText;
+    VariantInit(&nowhereText);
+    nowhereText.vt = VT_BYREF | VT_BSTR;
+    nowhereText.pbstrVal = nullptr;
+    VARIANT nowhereVariant;
+    VariantInit(&nowhereVariant);
+    nowhereVariant.vt = VT_BYREF | VT_VARIANT;
+    nowhereVariant.pvarVal = nullptr;
+    VARIANT nowhereNumber;
+    VariantInit(&nowhereNumber);
+    nowhereNumber.vt = VT_BYREF | VT_I4;
+    nowhereNumber.plVal = nullptr;
+    VARIANT empty;
+    VariantInit(&empty);
     struct Case {
         const char* name;
         std::vector<VARIANT> args;
@@ -384,6 +440,10 @@ TEST_F(BrowserHostTest, ExternalMembersAsPageScriptCallsThem) {
         {"second argument ignored", {Text(L"first"), Text(L"second")}, u"first"},
         {"variant by reference", {byReference}, u"inner"},
         {"null object", {dispatch}, u""},
+        {"empty", {empty}, u""},
+        {"text reference to nothing", {nowhereText}, u""},
+        {"variant reference to nothing", {nowhereVariant}, u""},
+        {"number reference to nothing", {nowhereNumber}, u""},
         {"over-long text is cut", {Text(longText.c_str())}, std::u16string(1024, u'x')},
     };
     for (const Case& c : cases) {

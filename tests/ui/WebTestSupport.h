@@ -59,7 +59,8 @@ inline int CountNotices(UINT message) {
     return count;
 }
 
-class ScriptedDocument : public Volux::PageDocument {
+// Named apart from the launcher tests' fake document: both are linked into one program.
+class RecordingDocument : public Volux::PageDocument {
 public:
     int Navigate(const char16_t* url) override {
         navigated.push_back(url);

@@ -14,7 +14,7 @@ namespace Volux {
 namespace {
 
 using VoluxTest::CountNotices;
-using VoluxTest::ScriptedDocument;
+using VoluxTest::RecordingDocument;
 using VoluxTest::IsShown;
 using VoluxTest::Notices;
 
@@ -52,7 +52,7 @@ protected:
 
     HWND parent = nullptr;
     std::vector<WebWindow*> made;
-    ScriptedDocument document;
+    RecordingDocument document;
     VoluxTest::LogCapture log;
 };
 
@@ -290,6 +290,43 @@ TEST_F(WebWindowTest, PopupTitlesLogsAndNewMessages) {
     EXPECT_EQ(CountNotices(_WM_PAGE_NEW_MESSAGE), 1);
     EXPECT_TRUE(IsShown(page->window));
     EXPECT_TRUE(IsIconic(page->window));
+}
+
+struct CrossThreadNotice {
+    HWND window;
+    UINT message;
+    WPARAM wparam;
+};
+
+DWORD WINAPI SendNoticeFromAnotherThread(void* parameter) {
+    const auto* notice = static_cast<const CrossThreadNotice*>(parameter);
+    SendMessageW(notice->window, notice->message, notice->wparam, 1);
+    return 0;
+}
+
+// Another thread's or process's pointer means nothing here: a popup must not read it, nor pass
+// it on to its parent as if it came from its own page.
+TEST_F(WebWindowTest, PopupNoticesFromAnotherThreadAreNotRead) {
+    WebWindow* page = Make(3, 50, 50, 300, 200);
+    ASSERT_NE(page, nullptr);
+    SetWindowTextW(page->window, L"Chat");
+    for (UINT message : {_WM_PAGE_TITLE, _WM_PAGE_LOG}) {
+        Notices().clear();
+        log.Clear();
+        // A pointer that would fault if read.
+        CrossThreadNotice notice = {page->window, message, WPARAM(0x10)};
+        HANDLE thread = CreateThread(nullptr, 0, &SendNoticeFromAnotherThread, &notice, 0, nullptr);
+        ASSERT_NE(thread, nullptr);
+        while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+            MSG pending;
+            PeekMessageW(&pending, nullptr, 0, 0, PM_NOREMOVE);
+        }
+        CloseHandle(thread);
+        EXPECT_EQ(WindowText(page->window), u"Chat");
+        EXPECT_EQ(CountNotices(_WM_PAGE_TITLE), 0);
+        EXPECT_FALSE(Contains(log.trace, u" LOG: "));
+        EXPECT_TRUE(Contains(log.trace, u"from another thread or process refused")) << message;
+    }
 }
 
 TEST_F(WebWindowTest, KindFourPopupIsKeptInsideItsParentAndRemembersItsOffset) {
