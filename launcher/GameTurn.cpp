@@ -50,6 +50,12 @@ bool LoaderIdle(_dword, void*) {
     host.Tick();
     if (host.IsRendering())
         LogGameWindowShown();
+    // A title-bar button marked by a page's new-message notice alternates its look.
+    if (LauncherState* state = LauncherState::Instance()) {
+        MainWindow& main = state->mainWindowRecord;
+        if (main.window != nullptr && main.blinkingButton != 0)
+            main.Blink(main.blinkingButton, GetTickCount());
+    }
     return true;
 }
 
