@@ -1,5 +1,6 @@
 #include "launcher/CommandTrust.h"
 
+#include "launcher/PageEvents.h"
 #include "Platform/File.h"
 
 namespace Volux {
@@ -49,15 +50,7 @@ bool IsWebAddress(const char16_t* address) {
 bool IsTrustedPageAddress(const LauncherState& state, const char16_t* address) {
     if (address == nullptr || address[0] == 0)
         return false;
-    for (_dword i = 0; i < state.frameURLs.Count(); i++) {
-        if (!state.frameURLs[i].IsEmpty() && Text::StartsWith(address, state.frameURLs[i], true))
-            return true;
-    }
-    for (_dword i = 0; i < state.quietURLs.Count(); i++) {
-        if (!state.quietURLs[i].IsEmpty() && Text::FindText(address, state.quietURLs[i], true) >= 0)
-            return true;
-    }
-    return false;
+    return IsFrameAddress(state, address) || IsGameAddress(state, address);
 }
 
 bool IsTrustedCommandSource(const LauncherState& state, const CommandSender& sender) {

@@ -1,9 +1,7 @@
 #include "launcher/MainWindowHooks.h"
 
-#include <shellapi.h>
-
 #include "Common/Log.h"
-#include "Platform/WideText_win32.h"
+#include "Platform/Shell.h"
 #include "launcher/CommandTrust.h"
 #include "launcher/ExitQuestion.h"
 #include "launcher/MainWindowMessages.h"
@@ -18,28 +16,6 @@
 namespace Volux {
 
 namespace {
-
-constexpr int _TIP_CHARS = 127;  // what NOTIFYICONDATA's tip holds besides its terminator
-
-void FillTrayData(NOTIFYICONDATAW& data, HWND window) {
-    data = {};
-    data.cbSize = sizeof(data);
-    data.hWnd = window;
-    data.uID = 0;
-}
-
-void AddTrayIcon(LauncherState& state, HWND window) {
-    NOTIFYICONDATAW data;
-    FillTrayData(data, window);
-    data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
-    data.uCallbackMessage = _TRAY_MESSAGE;
-    data.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(_PROGRAM_ICON));
-    const int length = state.title.Length();
-    for (int i = 0; i < length && i < _TIP_CHARS; i++)
-        data.szTip[i] = wchar_t(state.title.Text()[i]);
-    if (!Shell_NotifyIconW(NIM_ADD, &data))
-        PrintLine(u"[MC] Tray icon could not be added");
-}
 
 // Shows a frame slot centred over the main window, or under a title-bar entry.
 void ShowFrameAt(LauncherState& state, int slot, const RECT* under) {
@@ -110,24 +86,13 @@ bool EnsureMainWindow(LauncherState& state) {
         PrintBoth(u"[MC] Create main window fail");
         return false;
     }
-    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(_PROGRAM_ICON));
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Shell::_PROGRAM_ICON));
     if (icon != nullptr)
         SendMessageW(main.window, WM_SETICON, ICON_BIG, LPARAM(icon));
-    AddTrayIcon(state, main.window);
-    if (state.bossKeyEnabled != 0 && state.bossHotkey != 0) {
-        // The hotkey control's code: virtual key in the low byte, HOTKEYF_ flags above it.
-        const UINT key = UINT(state.bossHotkey & 0xFF);
-        const UINT hotkeyFlags = UINT((state.bossHotkey >> 8) & 0xFF);
-        UINT modifiers = 0;
-        if (hotkeyFlags & 0x1)  // HOTKEYF_SHIFT
-            modifiers |= MOD_SHIFT;
-        if (hotkeyFlags & 0x2)  // HOTKEYF_CONTROL
-            modifiers |= MOD_CONTROL;
-        if (hotkeyFlags & 0x4)  // HOTKEYF_ALT
-            modifiers |= MOD_ALT;
-        if (!RegisterHotKey(main.window, 0, modifiers, key))
-            PrintLine(u"[MC] Boss key 0x%x could not be registered", unsigned(state.bossHotkey));
-    }
+    if (!Shell::AddNotificationIcon(main.window, state.title))
+        PrintLine(u"[MC] Tray icon could not be added");
+    if (state.bossKeyEnabled != 0 && state.bossHotkey != 0 && !Shell::SetBossHotkey(main.window, _dword(state.bossHotkey)))
+        PrintLine(u"[MC] Boss key 0x%x could not be registered", unsigned(state.bossHotkey));
     return true;
 }
 
@@ -135,10 +100,8 @@ void DestroyMainWindow(LauncherState& state) {
     MainWindow& main = state.mainWindowRecord;
     if (main.window == nullptr)
         return;
-    NOTIFYICONDATAW data;
-    FillTrayData(data, main.window);
-    Shell_NotifyIconW(NIM_DELETE, &data);
-    UnregisterHotKey(main.window, 0);
+    Shell::RemoveNotificationIcon(main.window);
+    Shell::SetBossHotkey(main.window, 0);
     main.Destroy();
 }
 
@@ -151,7 +114,7 @@ void OnMainCommand(int id, const char16_t* text, const char16_t* value) {
     case 0:
         // Only web addresses go to the shell.
         if (IsWebAddress(value)) {
-            ShellExecuteW(nullptr, L"open", WidePtr(value), nullptr, nullptr, SW_SHOWNORMAL);
+            Shell::Open(value, nullptr);
         } else if (value != nullptr && value[0] != 0) {
             PrintLine(u"[MC] Menu address refused: %ls", value);
         }

@@ -6,9 +6,6 @@
 
 namespace Volux {
 
-constexpr UINT _TRAY_MESSAGE = 1090;
-constexpr int _PROGRAM_ICON = 101;  // the program's icon resource, shared by its windows
-
 // Creates the main window when there is none: the loading size or the window size, centred on
 // the primary screen, styled from the window flags. False (one log line) when it cannot be made.
 bool EnsureMainWindow(LauncherState& state);

@@ -9,6 +9,7 @@
 #include "Common/StringFormatter.h"
 #include "Common/Variable.h"
 #include "Platform/Debugger.h"
+#include "Platform/Shell.h"
 #include "Platform/File.h"
 #include "Script/LuaScriptManager.h"
 #include "launcher/ArchiveSweep.h"
@@ -274,7 +275,7 @@ bool StartUp(LauncherState& state, const char* narrowCommandLine) {
 
     if (state.mcType == 1) {
         FrameWindow* gameFrame = state.frames[0];
-        HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(_PROGRAM_ICON));
+        HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Shell::_PROGRAM_ICON));
         if (icon != nullptr)
             SendMessageW(gameFrame->window, WM_SETICON, ICON_BIG, LPARAM(icon));
         SetWindowTextW(gameFrame->window, WidePtr(state.title.Text()));

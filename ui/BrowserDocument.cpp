@@ -19,6 +19,15 @@ constexpr int _MAX_FRAME_DEPTH = 4;
 constexpr long _MAX_FORMS = 256;
 constexpr long _MAX_ELEMENTS = 1024;
 
+// The position argument of a collection's item().
+VARIANT IndexVariant(long i) {
+    VARIANT index;
+    VariantInit(&index);
+    index.vt = VT_I4;
+    index.lVal = i;
+    return index;
+}
+
 WString BstrText(BSTR text, int limit) {
     VARIANT value;
     value.vt = VT_BSTR;
@@ -58,10 +67,7 @@ bool CollectForm(IHTMLFormElement* form, WString& out) {
     if (count > _MAX_ELEMENTS)
         count = _MAX_ELEMENTS;
     for (long i = 0; i < count; i++) {
-        VARIANT index;
-        VariantInit(&index);
-        index.vt = VT_I4;
-        index.lVal = i;
+        VARIANT index = IndexVariant(i);
         VARIANT unused;
         VariantInit(&unused);
         IDispatch* item = nullptr;
@@ -111,10 +117,7 @@ bool CollectDocument(IHTMLDocument2* document, WString& out, int depth) {
             count = _MAX_FORMS;
         bool room = true;
         for (long i = 0; i < count && room; i++) {
-            VARIANT index;
-            VariantInit(&index);
-            index.vt = VT_I4;
-            index.lVal = i;
+            VARIANT index = IndexVariant(i);
             VARIANT unused;
             VariantInit(&unused);
             IDispatch* item = nullptr;
@@ -142,10 +145,7 @@ bool CollectDocument(IHTMLDocument2* document, WString& out, int depth) {
         count = _MAX_FRAMES;
     bool room = true;
     for (long i = 0; i < count && room; i++) {
-        VARIANT index;
-        VariantInit(&index);
-        index.vt = VT_I4;
-        index.lVal = i;
+        VARIANT index = IndexVariant(i);
         VARIANT frame;
         VariantInit(&frame);
         if (SUCCEEDED(frames->item(&index, &frame)) && frame.vt == VT_DISPATCH && frame.pdispVal != nullptr) {

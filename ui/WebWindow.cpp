@@ -9,6 +9,7 @@
 #include "ui/BrowserHost.h"
 #include "ui/ResourceImage.h"
 #include "ui/WebWindowPopup.h"
+#include "ui/WindowRecord.h"
 #include "Platform/File.h"
 
 namespace Volux {
@@ -147,26 +148,14 @@ LRESULT HandleWebMessage(WebWindow& page, HWND hwnd, UINT message, WPARAM wparam
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-// The record given to CreateWindowEx lives in the window's user data from WM_NCCREATE until
-// WM_NCDESTROY, when it forgets the window.
+// Popup captions paint while the window is being made, so the record knows its window from
+// the system's own WM_NCCREATE on.
 LRESULT CALLBACK WebWindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE && GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0 && lparam != 0) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-        auto* page = static_cast<WebWindow*>(create->lpCreateParams);
-        if (page != nullptr)
+        if (auto* page = static_cast<WebWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams))
             page->window = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(page));
     }
-    auto* page = reinterpret_cast<WebWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (page == nullptr)
-        return DefWindowProcW(hwnd, message, wparam, lparam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (page->window == hwnd)
-            page->window = nullptr;
-        return DefWindowProcW(hwnd, message, wparam, lparam);
-    }
-    return HandleWebMessage(*page, hwnd, message, wparam, lparam);
+    return RouteToRecordWith<WebWindow>(hwnd, message, wparam, lparam, &HandleWebMessage);
 }
 
 void FocusInnermostChild(HWND window) {

@@ -7,9 +7,9 @@
 
 namespace Volux {
 
-template <class T>
-LRESULT RouteToRecord(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
-                      LRESULT (T::*handle)(HWND, UINT, WPARAM, LPARAM)) {
+// `handle` is called as handle(record, hwnd, message, wparam, lparam).
+template <class T, class Handler>
+LRESULT RouteToRecordWith(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, Handler handle) {
     if (message == WM_NCCREATE && GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0 && lparam != 0) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -23,7 +23,14 @@ LRESULT RouteToRecord(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
             record->window = nullptr;
         return DefWindowProcW(hwnd, message, wparam, lparam);
     }
-    return (record->*handle)(hwnd, message, wparam, lparam);
+    return handle(*record, hwnd, message, wparam, lparam);
+}
+
+template <class T>
+LRESULT RouteToRecord(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                      LRESULT (T::*handle)(HWND, UINT, WPARAM, LPARAM)) {
+    return RouteToRecordWith<T>(hwnd, message, wparam, lparam,
+                                [handle](T& record, HWND h, UINT m, WPARAM w, LPARAM l) { return (record.*handle)(h, m, w, l); });
 }
 
 } // namespace Volux

@@ -3,30 +3,10 @@
 #include <string>
 
 #include "launcher/CommandArguments.h"
+#include "CommandValues.h"
 
 namespace Volux {
 namespace {
-
-CommandValue Text(const char16_t* text) {
-    CommandValue value;
-    value.kind = _KIND_TEXT;
-    value.value.text = text;
-    return value;
-}
-
-CommandValue Integer(int64_t number, _dword kind = _KIND_INT32) {
-    CommandValue value;
-    value.kind = kind;
-    value.value.integer = number;
-    return value;
-}
-
-CommandValue Boolean(bool on) {
-    CommandValue value;
-    value.kind = _KIND_BOOL;
-    value.value.boolean = on ? 1 : 0;
-    return value;
-}
 
 TEST(CommandArgumentsTest, UnreadableListsAreTold) {
     CommandValue values[2] = {Integer(1), Integer(2)};

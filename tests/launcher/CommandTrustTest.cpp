@@ -2,16 +2,10 @@
 
 #include "Support/ScratchFolder.h"
 #include "launcher/CommandTrust.h"
+#include "CommandValues.h"
 
 namespace Volux {
 namespace {
-
-CommandValue Text(const char16_t* text) {
-    CommandValue value;
-    value.kind = _KIND_TEXT;
-    value.value.text = text;
-    return value;
-}
 
 TEST(CommandTrustTest, SendersAndTheirAddresses) {
     LauncherState state;

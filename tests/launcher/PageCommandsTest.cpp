@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "CommandValues.h"
 #include "FakePage.h"
 #include "Support/LogCapture.h"
 #include "launcher/LauncherScript.h"
@@ -16,27 +17,6 @@
 
 namespace Volux {
 namespace {
-
-CommandValue Text(const char16_t* text) {
-    CommandValue value;
-    value.kind = _KIND_TEXT;
-    value.value.text = text;
-    return value;
-}
-
-CommandValue Integer(int number) {
-    CommandValue value;
-    value.kind = _KIND_INT32;
-    value.value.integer = number;
-    return value;
-}
-
-CommandValue Boolean(bool on) {
-    CommandValue value;
-    value.kind = _KIND_BOOL;
-    value.value.boolean = on ? 1 : 0;
-    return value;
-}
 
 int sAsked = 0;
 bool AnswerNo(HWND, const char16_t*, const char16_t*) {
